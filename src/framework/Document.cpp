@@ -1,0 +1,78 @@
+#include "framework/Document.h"
+
+#include "framework/Archive.h"
+#include "framework/Prompter.h"
+#include "framework/SafeFile.h"
+#include "framework/StringTable.h"
+
+#include <algorithm>
+
+bool Document::OnNewDocument() {
+    m_path.clear();
+    m_modified = false;
+    return true;
+}
+
+bool Document::OnOpenDocument(const std::string& path) {
+    const auto bytes = safefile::ReadAll(path);
+    if (!bytes) {
+        GetPrompter().Message(IDP_FAILED_TO_OPEN_DOC, MB_OK);
+        return false;
+    }
+    try {
+        Archive ar = Archive::ForLoading(*bytes);
+        Serialize(ar);
+    } catch (const ArchiveException&) {
+        GetPrompter().Message(IDP_INVALID_FORMAT, MB_OK);
+        return false;
+    }
+    SetPathName(path);
+    m_modified = false;
+    return true;
+}
+
+bool Document::OnSaveDocument(const std::string& path) {
+    Archive ar = Archive::ForStoring();
+    Serialize(ar);
+    if (!safefile::WriteAtomically(path, ar.Buffer())) {
+        GetPrompter().Message(IDP_FAILED_TO_SAVE_DOC, MB_OK);
+        return false;
+    }
+    SetPathName(path);
+    m_modified = false;
+    return true;
+}
+
+void Document::SetPathName(const std::string& path) {
+    m_path = path;
+    const auto slash = path.find_last_of('/');
+    m_title = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void Document::AddView(DocumentView* view) {
+    if (std::find(m_views.begin(), m_views.end(), view) == m_views.end()) {
+        m_views.push_back(view);
+    }
+}
+
+void Document::RemoveView(DocumentView* view) {
+    std::erase(m_views, view);
+}
+
+void Document::UpdateAllViews(DocumentView* sender, int hint) {
+    // A view may remove itself while it updates; walk a copy of the list.
+    const auto views = m_views;
+    for (DocumentView* view : views) {
+        if (view != sender) {
+            view->OnUpdate(sender, hint);
+        }
+    }
+}
+
+SettingsStore& Document::Settings() const {
+    return m_context.settings;
+}
+
+Prompter& Document::GetPrompter() const {
+    return m_context.prompter;
+}

@@ -1,0 +1,76 @@
+// Document base of the program's document/view model.
+//
+// A document owns its data, knows its file path, title and modified flag, and keeps a list
+// of views that observe it. Every change ends with UpdateAllViews, which calls OnUpdate of
+// each view but the sender. Files are read and written through Serialize with an Archive.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class Archive;
+class Document;
+class Prompter;
+class SettingsStore;
+
+// Update hints passed to OnUpdate.
+enum UpdateHint : int {
+    HINT_FULL = 0,   // refresh everything, including the wizard page and its check boxes
+    HINT_PARAMS = 1, // refresh everything but those
+};
+
+class DocumentView {
+public:
+    virtual ~DocumentView() = default;
+    virtual void OnUpdate(DocumentView* sender, int hint) = 0;
+};
+
+// What a document needs of the application around it; the window program passes the real
+// parts, the command line tool and tests their own.
+struct AppContext {
+    SettingsStore& settings;
+    Prompter& prompter;
+};
+
+class Document {
+public:
+    explicit Document(AppContext& context) : m_context(context) {}
+    virtual ~Document() = default;
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    // File New: clears the path and the modified flag. Overrides set their defaults.
+    virtual bool OnNewDocument();
+    // File Open: reads the whole file and loads it through Serialize. A file that cannot be
+    // read shows "Failed to open document."; a file whose contents do not load shows
+    // "Unexpected file format.". Returns false then; the document's data are not touched.
+    virtual bool OnOpenDocument(const std::string& path);
+    // File Save: stores through Serialize and replaces the file atomically. On failure shows
+    // "Failed to save document." and returns false; the old file stays intact.
+    virtual bool OnSaveDocument(const std::string& path);
+    virtual void Serialize(Archive& ar) = 0;
+
+    bool IsModified() const { return m_modified; }
+    void SetModifiedFlag(bool modified = true) { m_modified = modified; }
+    const std::string& GetPathName() const { return m_path; }
+    // Sets the path and makes its file name the title.
+    void SetPathName(const std::string& path);
+    const std::string& GetTitle() const { return m_title; }
+    void SetTitle(const std::string& title) { m_title = title; }
+
+    void AddView(DocumentView* view);
+    void RemoveView(DocumentView* view);
+    const std::vector<DocumentView*>& Views() const { return m_views; }
+    void UpdateAllViews(DocumentView* sender, int hint = HINT_FULL);
+
+    AppContext& Context() const { return m_context; }
+    SettingsStore& Settings() const;
+    Prompter& GetPrompter() const;
+
+private:
+    AppContext& m_context;
+    std::vector<DocumentView*> m_views;
+    std::string m_path;
+    std::string m_title;
+    bool m_modified = false;
+};

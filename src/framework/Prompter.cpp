@@ -1,0 +1,7 @@
+#include "framework/Prompter.h"
+
+#include "framework/StringTable.h"
+
+int Prompter::Message(int stringId, unsigned type) {
+    return MessageBox(LoadString(stringId), type);
+}
