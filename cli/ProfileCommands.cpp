@@ -1,0 +1,277 @@
+#include "ProfileCommands.h"
+
+#include "framework/FieldExchange.h"
+#include "framework/NumberText.h"
+#include "profile/TessaronDoc.h"
+
+#include <charconv>
+#include <ostream>
+
+namespace {
+
+// Shortest text that reads back as the same double: exact, and readable for round values.
+std::string Exact(double value) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+// The note may span lines; one output line per field keeps the listing easy to parse.
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+const std::vector<OptionSpec> kParameterOptions = {
+    {"--elements", 1},  {"--digits", 1}, {"--aperture", 1},
+    {"--max-phase", 1}, {"--low", 1},    {"--high", 1},
+};
+
+bool AnyParameterGiven(const ParsedArgs& args) {
+    for (const auto& option : kParameterOptions) {
+        if (args.Has(option.name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// One form field: the text given on the command line, or else the document's present value,
+// read and range-checked as the editor reads it. Shows the editor's message on failure.
+template <typename T>
+bool ReadField(Prompter& prompter, const std::optional<std::string>& text, T current, T low, T high,
+               T& out) {
+    ddx::Field<T> field;
+    if constexpr (std::is_same_v<T, int>) {
+        field = text ? ddx::ReadInt(*text, low, high)
+                     : ddx::ReadInt(std::to_string(current), low, high);
+    } else if (text) {
+        field = ddx::ReadDouble(*text, low, high);
+    } else if (current >= low && current <= high) {
+        field.value = current;
+    } else {
+        field.error = ddx::DoubleRangeMessage(low, high);
+    }
+    if (!field) {
+        prompter.MessageBox(field.error, MB_OK);
+        return false;
+    }
+    out = *field.value;
+    return true;
+}
+
+// "&Apply" of the editor with the parameters given on the command line; the others keep
+// the document's values. Fields are read in the order of the editor's form.
+bool ApplyOptions(CTessaronDoc& doc, const ParsedArgs& args, Prompter& prompter) {
+    ProfileParameters p;
+    const bool fieldsOk =
+        ReadField(prompter, args.Value("--aperture"), doc.m_dAperture, limits::kMinAperture,
+                  limits::kMaxAperture, p.aperture) &&
+        ReadField(prompter, args.Value("--max-phase"), doc.m_dMaxPhase, limits::kMinMaxPhase,
+                  limits::kMaxMaxPhase, p.maxPhase) &&
+        ReadField(prompter, args.Value("--digits"), static_cast<int>(doc.m_nDacDigits),
+                  limits::kMinDacDigits, limits::kMaxDacDigits, p.dacDigits) &&
+        ReadField(prompter, args.Value("--elements"), static_cast<int>(doc.m_nElements),
+                  limits::kMinElements, limits::kMaxElements, p.elements) &&
+        ReadField(prompter, args.Value("--low"), doc.m_dLowLimit, limits::kMinLimit,
+                  limits::kMaxLimit, p.lowLimit) &&
+        ReadField(prompter, args.Value("--high"), doc.m_dHighLimit, limits::kMinLimit,
+                  limits::kMaxLimit, p.highLimit);
+    return fieldsOk && doc.ApplyParameters(p) == CTessaronDoc::ApplyResult::Applied;
+}
+
+int SaveTo(CTessaronDoc& doc, const std::string& path) {
+    return doc.OnSaveDocument(path) ? kExitOk : kExitRefused;
+}
+
+std::string OneFile(const ParsedArgs& args, const char* what) {
+    if (args.positional.size() != 1) {
+        throw UsageError(std::string("expected exactly one ") + what);
+    }
+    return args.positional.front();
+}
+
+int RunNew(CliContext& context, const ParsedArgs& args) {
+    const std::string out = OneFile(args, "output file");
+    CTessaronDoc doc(context.app);
+    doc.OnNewDocument();
+    if (AnyParameterGiven(args) && !ApplyOptions(doc, args, context.prompter)) {
+        return kExitRefused;
+    }
+    return SaveTo(doc, out);
+}
+
+int RunSet(CliContext& context, const ParsedArgs& args) {
+    const std::string in = OneFile(args, "profile file");
+    CTessaronDoc doc(context.app);
+    if (!doc.OnOpenDocument(in)) {
+        return kExitRefused;
+    }
+    if (!ApplyOptions(doc, args, context.prompter)) {
+        return kExitRefused;
+    }
+    return SaveTo(doc, args.Value("-o").value_or(in));
+}
+
+bool ReadNumber(Prompter& prompter, const std::string& text, double& out) {
+    const auto field = ddx::ReadDouble(text);
+    if (!field) {
+        prompter.MessageBox(field.error, MB_OK);
+        return false;
+    }
+    out = *field.value;
+    return true;
+}
+
+int RunGenerate(CliContext& context, const ParsedArgs& args) {
+    const std::string in = OneFile(args, "profile file");
+    const bool diopters = args.Has("--diopters");
+    const bool poly = args.Has("--poly");
+    if (diopters == poly) {
+        throw UsageError("give either --diopters or --poly");
+    }
+    if ((diopters && args.Has("--use-aperture")) || (poly && args.Has("--wavelength"))) {
+        throw UsageError("--wavelength goes with --diopters, --use-aperture with --poly");
+    }
+    CTessaronDoc doc(context.app);
+    if (!doc.OnOpenDocument(in)) {
+        return kExitRefused;
+    }
+    Prompter& prompter = context.prompter;
+    // The wizard page's fields, read as the page reads them.
+    if (diopters) {
+        doc.m_nCreationMode = CTessaronDoc::MODE_DIOPTERS;
+        if (!ReadNumber(prompter, *args.Value("--diopters"), doc.m_dDiopters)) {
+            return kExitRefused;
+        }
+        if (const auto wave = args.Value("--wavelength");
+            wave && !ReadNumber(prompter, *wave, doc.m_dWaveLength)) {
+            return kExitRefused;
+        }
+    } else {
+        doc.m_nCreationMode = CTessaronDoc::MODE_POLYNOMIAL;
+        static constexpr double kBounds[4] = {63.0, 5.0, 0.1, 5e-05};
+        const auto& values = args.Values("--poly");
+        for (std::size_t j = 0; j < 4; ++j) {
+            const auto field = ddx::ReadDouble(values[j], -kBounds[j], kBounds[j]);
+            if (!field) {
+                prompter.MessageBox(field.error, MB_OK);
+                return kExitRefused;
+            }
+            doc.m_dCoeff[j] = *field.value;
+        }
+        doc.m_bUseAperture = args.Has("--use-aperture") ? 1 : 0;
+    }
+    // The jump limit and the minimum-voltage option, as their check boxes would be set.
+    doc.m_bLimitJumps = args.Has("--max-jumps") ? 1 : 0;
+    if (const auto jumps = args.Value("--max-jumps")) {
+        const auto field = ddx::ReadInt(*jumps);
+        if (!field) {
+            prompter.MessageBox(field.error, MB_OK);
+            return kExitRefused;
+        }
+        doc.m_nMaxJumps = *field.value;
+    }
+    doc.m_bMinVoltage = args.Has("--min-voltage") ? 1 : 0;
+    if (!doc.GenerateData(true)) {
+        return kExitRefused;
+    }
+    return SaveTo(doc, args.Value("-o").value_or(in));
+}
+
+int RunShow(CliContext& context, const ParsedArgs& args) {
+    const std::string in = OneFile(args, "profile file");
+    CTessaronDoc doc(context.app);
+    if (!doc.OnOpenDocument(in)) {
+        return kExitRefused;
+    }
+    std::ostream& out = context.out;
+    const char* modeName = doc.m_nCreationMode == CTessaronDoc::MODE_DIOPTERS ? " (Diopters)"
+                           : doc.m_nCreationMode == CTessaronDoc::MODE_POLYNOMIAL
+                               ? " (Polynomial coeffs)"
+                               : "";
+    out << "creation-mode: " << doc.m_nCreationMode << modeName << '\n'
+        << "diopters: " << Exact(doc.m_dDiopters) << '\n'
+        << "wave-length: " << Exact(doc.m_dWaveLength) << '\n';
+    for (std::size_t j = 0; j < doc.m_dCoeff.size(); ++j) {
+        out << 'a' << j << ": " << Exact(doc.m_dCoeff[j]) << '\n';
+    }
+    out << "use-aperture: " << doc.m_bUseAperture << '\n'
+        << "aperture: " << Exact(doc.m_dAperture) << '\n'
+        << "max-phase: " << Exact(doc.m_dMaxPhase) << '\n'
+        << "low-limit: " << Exact(doc.m_dLowLimit) << '\n'
+        << "high-limit: " << Exact(doc.m_dHighLimit) << '\n'
+        << "dac-digits: " << doc.m_nDacDigits << '\n'
+        << "elements: " << doc.m_nElements << '\n'
+        << "correction-path: " << Escaped(doc.m_strCorrectionPath) << '\n'
+        << "use-correction: " << doc.m_bUseCorrection << '\n'
+        << "max-jumps: " << doc.m_nMaxJumps << '\n'
+        << "limit-jumps: " << doc.m_bLimitJumps << '\n'
+        << "min-voltage: " << doc.m_bMinVoltage << '\n'
+        << "note: " << Escaped(doc.m_strNote) << '\n'
+        << "values: " << doc.m_phase.size() << '\n';
+    // The data list's own text form: index with three digits, value with a three-digit exponent.
+    for (std::size_t i = 0; i < doc.m_phase.size(); ++i) {
+        out << numtext::FormatIndex(static_cast<int>(i)) << ": "
+            << numtext::FormatExp(doc.m_phase[i], 6, 3) << '\n';
+    }
+    return kExitOk;
+}
+
+} // namespace
+
+std::vector<Command> ProfileCommands() {
+    std::vector<OptionSpec> withOutput = kParameterOptions;
+    withOutput.push_back({"-o", 1});
+    return {
+        {"new",
+         "new OUT.lcp [--elements N] [--digits D] [--aperture M] [--max-phase P] [--low L] "
+         "[--high H]\n"
+         "      A new profile with the settings' defaults, then the given parameters.",
+         kParameterOptions, RunNew},
+        {"set",
+         "set FILE.lcp [--elements N] [--digits D] [--aperture M] [--max-phase P] [--low L] "
+         "[--high H] [-o OUT.lcp]\n"
+         "      Applies new parameters to a profile (data resized to the element count).",
+         withOutput, RunSet},
+        {"generate",
+         "generate FILE.lcp [-o OUT.lcp] (--diopters D [--wavelength M] | --poly A0 A1 A2 A3 "
+         "[--use-aperture])\n"
+         "         [--max-jumps M] [--min-voltage]\n"
+         "      Generates the profile data: a thin lens of D diopters at wave length M (metres),\n"
+         "      or the polynomial a0 + a1*x + a2*x^2 + a3*x^3 (radians) over element steps,\n"
+         "      or over metres with --use-aperture. --max-jumps limits the periods removed\n"
+         "      between neighbours; --min-voltage keeps the profile in its lowest period.",
+         {{"-o", 1},
+          {"--diopters", 1},
+          {"--wavelength", 1},
+          {"--poly", 4},
+          {"--use-aperture", 0},
+          {"--max-jumps", 1},
+          {"--min-voltage", 0}},
+         RunGenerate},
+        {"show",
+         "show FILE.lcp\n"
+         "      Lists the parameters, one 'name: value' line each, then every value.",
+         {},
+         RunShow},
+    };
+}
