@@ -266,6 +266,12 @@ int SettingsStore::GetInt(std::string_view section, std::string_view key, int de
     return text ? numtext::ProfileInt(*text) : defaultValue;
 }
 
+int SettingsStore::GetIntInRange(std::string_view section, std::string_view key, int defaultValue,
+                                 int low, int high) const {
+    const int value = GetInt(section, key, defaultValue);
+    return value >= low && value <= high ? value : defaultValue;
+}
+
 std::string SettingsStore::GetString(std::string_view section, std::string_view key,
                                      std::string_view defaultText) const {
     auto text = Find(section, key);

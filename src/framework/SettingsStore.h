@@ -34,6 +34,11 @@ public:
     // `defaultValue` when the key is absent.
     int GetInt(std::string_view section, std::string_view key, int defaultValue) const;
 
+    // GetInt for a setting the program can only use within [low, high]: a value outside
+    // that range counts as absent and gives `defaultValue`.
+    int GetIntInRange(std::string_view section, std::string_view key, int defaultValue, int low,
+                      int high) const;
+
     // The stored text, or `defaultText` when the key is absent.
     std::string GetString(std::string_view section, std::string_view key,
                           std::string_view defaultText) const;

@@ -19,15 +19,6 @@ constexpr double kDefaultWaveLength = 7.8e-07;
 // The bad-value list of CheckPhaseArray stops after this many entries.
 constexpr int kMaxListedValues = 28;
 
-// An integer setting outside the range the program works with would make a document that
-// cannot be sent or stored sensibly (an element count of -1, a DAC of 20 bits whose codes
-// no longer fit 16 bits); such a value is treated like a missing one.
-int SettingInRange(const SettingsStore& settings, std::string_view key, int defaultValue, int low,
-                   int high) {
-    const int value = settings.GetInt(settings::kSection, key, defaultValue);
-    return value >= low && value <= high ? value : defaultValue;
-}
-
 } // namespace
 
 CTessaronDoc::CTessaronDoc(AppContext& context) : Document(context) {}
@@ -50,10 +41,12 @@ bool CTessaronDoc::OnNewDocument() {
     m_bUseCorrection = 0;
     m_dAperture = store.GetNumber(settings::kSection, settings::kAperture, kDefaultAperture);
     m_strCorrectionPath.clear();
-    m_nDacDigits = SettingInRange(store, settings::kDacDigit, kDefaultDacDigits,
-                                  limits::kMinDacDigits, limits::kMaxDacDigits);
-    m_nElements = SettingInRange(store, settings::kElements, kDefaultElements, limits::kMinElements,
-                                 limits::kMaxElements);
+    // A DAC of 20 bits or an element count of -1 would make a document whose codes do not fit
+    // the controller's words or whose data cannot exist; such settings count as absent.
+    m_nDacDigits = store.GetIntInRange(settings::kSection, settings::kDacDigit, kDefaultDacDigits,
+                                       limits::kMinDacDigits, limits::kMaxDacDigits);
+    m_nElements = store.GetIntInRange(settings::kSection, settings::kElements, kDefaultElements,
+                                      limits::kMinElements, limits::kMaxElements);
     m_dMaxPhase = store.GetNumber(settings::kSection, settings::kMaxPhase, kDefaultMaxPhase);
     m_bLimitJumps = 0;
     m_bMinVoltage = 0;
@@ -72,7 +65,11 @@ bool CTessaronDoc::OnNewDocument() {
 }
 
 bool CTessaronDoc::OnOpenDocument(const std::string& path) {
-    return Document::OnOpenDocument(path);
+    if (!Document::OnOpenDocument(path)) {
+        return false;
+    }
+    ReloadCorrectionAfterOpen();
+    return true;
 }
 
 void CTessaronDoc::OnClearData() {
@@ -137,17 +134,30 @@ CTessaronDoc::ApplyResult CTessaronDoc::ApplyParameters(const ProfileParameters&
     if (!CheckPhaseArray(m_phase.data(), static_cast<int>(m_phase.size()), params.maxPhase)) {
         return ApplyResult::DataOutOfRange;
     }
-    if (!(params.lowLimit < params.highLimit && params.highLimit <= params.maxPhase)) {
-        GetPrompter().Message(IDS_LIMITS_PHASE, MB_OK);
+    double low = params.lowLimit;
+    double high = params.highLimit;
+    // While the correction table is used the limits are given in DAC digits.
+    if (params.limitsInDigits &&
+        !(DigitsToPhase(params.lowCode, low) && DigitsToPhase(params.highCode, high))) {
+        GetPrompter().Message(IDS_LIMITS_TABLE, MB_OK);
         return ApplyResult::BadLimits;
     }
-    m_dLowLimit = params.lowLimit;
-    m_dHighLimit = params.highLimit;
+    if (!(low < high && high <= params.maxPhase)) {
+        GetPrompter().Message(params.limitsInDigits ? IDS_LIMITS_DAC : IDS_LIMITS_PHASE, MB_OK);
+        return ApplyResult::BadLimits;
+    }
+    const bool digitsChanged = params.dacDigits != m_nDacDigits;
+    m_dLowLimit = low;
+    m_dHighLimit = high;
     m_dAperture = params.aperture;
     m_dMaxPhase = params.maxPhase;
     m_nDacDigits = params.dacDigits;
     m_nElements = params.elements;
     m_phase.resize(static_cast<std::size_t>(std::max(m_nElements, 0)), 0.0);
+    // A table has one entry per level of the DAC; new digits need the table read again.
+    if (digitsChanged && m_bUseCorrection && !LoadCorrectionTable()) {
+        m_bUseCorrection = 0;
+    }
     UpdateAllViews(nullptr, HINT_PARAMS);
     UpdateElementReadouts();
     SetModifiedFlag();

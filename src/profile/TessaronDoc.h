@@ -46,6 +46,10 @@ struct ProfileParameters {
     double maxPhase = 8.0;
     double lowLimit = 0.0;  // parts of PI
     double highLimit = 8.0; // parts of PI
+    // While the correction table is used the limits are entered as DAC digits instead.
+    bool limitsInDigits = false;
+    int lowCode = 0;
+    int highCode = 0;
 };
 
 class CTessaronDoc : public Document {
@@ -75,6 +79,36 @@ public:
     // updates the views and marks the document modified.
     enum class ApplyResult { Applied, DataOutOfRange, BadLimits };
     ApplyResult ApplyParameters(const ProfileParameters& params);
+
+    // OnOpenDocument's step after loading: reloads the correction table when the profile uses
+    // one; a failed reload switches the correction off and marks the document modified.
+    void ReloadCorrectionAfterOpen();
+
+    // Correction table and DAC codes (see TessaronDocCodes.cpp).
+    // Reads the table file m_strCorrectionPath into m_correction; shows 218, 219 or 212 and
+    // returns false when it cannot.
+    bool LoadCorrectionTable();
+    // Fills m_codes with two codes per phase value. When the loaded table no longer matches
+    // the DAC digits it is reloaded first; if that fails the correction is switched off and
+    // false is returned (nothing to send or export then).
+    bool ComputeDacCodes(bool useCorrection);
+    // A limit given in digits (a table entry value) as a phase, through the loaded table.
+    bool DigitsToPhase(int digits, double& phase) const;
+    // The digits shown for a limit in parts of PI while the table is used: the entry of the
+    // limit's level, kept inside the table for any loaded values; -1 when no table is loaded.
+    int PhaseToDigits(double limit) const;
+
+    // Import and export of the data as text files (see TessaronDocTransfer.cpp).
+    enum class DataFormat { Phases, Codes, CorrectedCodes };
+    // The editor's "&Import": asks for a file, then ImportFrom.
+    void ImportData();
+    // The editor's "&Export": asks for a file, then ExportTo.
+    void ExportData();
+    // Reads the data from a file of phases or of codes (not CorrectedCodes); on success
+    // replaces m_phase and marks the document modified. Views are updated either way.
+    bool ImportFrom(const std::string& path, DataFormat format);
+    // Writes the phases or the codes to a file, replacing it atomically.
+    bool ExportTo(const std::string& path, DataFormat format);
 
     // Generation (see TessaronDocGenerate.cpp). GenerateData returns whether data were made.
     bool GenerateData(bool computeSteps);

@@ -1,0 +1,242 @@
+// The volt-phase document: defaults, the pattern, the sent codes, the form's "&Apply" and the
+// .vf file, including what a damaged or hand-made file may hold.
+#include "framework/Archive.h"
+#include "framework/NumberText.h"
+#include "framework/SettingsStore.h"
+#include "support/FakePrompter.h"
+#include "support/TempDir.h"
+#include "volt/LC_VoltDoc.h"
+
+#include <climits>
+#include <gtest/gtest.h>
+#include <tuple>
+
+namespace {
+
+const std::string kExample = TESSARON_TEST_DATA "/volt-example.vf";
+using Codes = std::vector<std::uint16_t>;
+
+class CountingView : public VoltDocView {
+public:
+    void OnUpdate(DocumentView*, int hint) override { hints.push_back(hint); }
+    void SetCommentText(const std::string&) override {}
+    std::vector<int> hints;
+};
+
+class VoltDocTest : public ::testing::Test {
+protected:
+    VoltDocTest() : settings(dir.File("tessaron.ini")), context{settings, prompter}, doc(context) {}
+
+    CLC_VoltDoc& New() {
+        EXPECT_TRUE(doc.OnNewDocument());
+        return doc;
+    }
+
+    TempDir dir;
+    FakePrompter prompter;
+    SettingsStore settings;
+    AppContext context;
+    CLC_VoltDoc doc;
+};
+
+TEST_F(VoltDocTest, NewTakesUsableSettingsOrTheDefaults) {
+    struct Case {
+        const char* ini; // nullptr: no settings file yet
+        int digits, elements;
+    };
+    for (const Case& c : {Case{nullptr, 16, 256},
+                          Case{"[Settings]\r\nDAC Digit=12\r\nNumber of elements = 64\r\n", 12, 64},
+                          Case{"[Settings]\nDAC Digit=9\nNumber of elements=513\n", 16, 256}}) {
+        if (c.ini != nullptr) {
+            TempDir::Write(settings.Path(), c.ini);
+        }
+        New();
+        EXPECT_EQ(doc.m_nDacDigits, c.digits);
+        EXPECT_EQ(doc.m_elementCodes, Codes(static_cast<std::size_t>(c.elements), 0));
+        EXPECT_EQ(std::tie(doc.m_nElements, doc.m_nSection, doc.m_nLevel1, doc.m_nLevel0),
+                  std::make_tuple(c.elements, 1, 0, 0));
+        EXPECT_EQ(doc.m_dRefVoltage, 0.0);
+        EXPECT_TRUE(doc.m_strComment.empty() && doc.m_codes.empty() && !doc.IsModified());
+    }
+}
+
+TEST_F(VoltDocTest, PatternAlternatesSectionsStartingWithLevelOne) {
+    struct Case {
+        int elements, section, level1, level0;
+        Codes expected;
+    };
+    const Case cases[] =
+        {
+            {5, 2, 7, 3, {7, 7, 3, 3, 7}},     {4, 4, 9, 1, {9, 9, 9, 9}},
+            {3, 0, 1, 2, {2, 2, 2}},           {3, -4, 1, 2, {2, 2, 2}},
+            {3, INT_MAX, 1, 2, {1, 1, 1}},     // twice the section must not overflow
+            {2, 1, 65536 + 5, -1, {5, 65535}}, // codes keep their low 16 bits
+        };
+    for (const auto& c : cases) {
+        std::tie(doc.m_nElements, doc.m_nSection, doc.m_nLevel1, doc.m_nLevel0) =
+            std::tie(c.elements, c.section, c.level1, c.level0);
+        doc.BuildPattern();
+        EXPECT_EQ(doc.m_elementCodes, c.expected) << c.elements << " by " << c.section;
+    }
+}
+
+TEST_F(VoltDocTest, OutputCodesMirrorOneCodePerElement) {
+    struct Case {
+        int digits, elements;
+        Codes element, sent;
+    };
+    const Case cases[] = {
+        {16, 2, {0, 32767}, {32768, 65535, 32767, 0}},
+        {10, 1, {511}, {1023, 0}},
+        {16, 2, {1, 2, 3, 4}, {32769, 32770, 32766, 32765}},      // more codes: the first N
+        {16, 3, {7}, {32775, 32768, 32768, 32760, 32767, 32767}}, // missing: the middle
+        {0, 1, {5}, {5, 65530}}, // digits no DAC has, from a damaged file
+        {16, -1, {1}, {}},
+    };
+    for (const auto& c : cases) {
+        doc.m_nDacDigits = c.digits;
+        doc.m_nElements = c.elements;
+        doc.m_elementCodes = c.element;
+        doc.BuildOutputCodes();
+        EXPECT_EQ(doc.m_codes, c.sent) << c.digits << " digits, " << c.elements << " elements";
+    }
+    // A count from a damaged file never allocates beyond the largest row.
+    for (const int elements : {513, 70000, INT_MAX}) {
+        doc.m_nElements = elements;
+        doc.BuildPattern();
+        doc.BuildOutputCodes();
+        EXPECT_EQ(doc.m_elementCodes.size() * 2, 1024u);
+        EXPECT_EQ(doc.m_codes.size(), 1024u);
+    }
+}
+
+TEST_F(VoltDocTest, CodeVoltageScalesTheReferenceOverTheDacSteps) {
+    doc.m_dRefVoltage = 5.0;
+    for (const auto& [digits, code, shown] : {std::tuple{16, 100, "0.007630"},
+                                              {16, 32767, "2.500000"},
+                                              {10, 511, "2.500000"},
+                                              {1, 1, "nan"}}) {
+        doc.m_nDacDigits = digits;
+        EXPECT_EQ(numtext::FormatFixed(doc.CodeVoltage(code)), shown) << digits;
+    }
+}
+
+VoltFormTexts
+With(std::initializer_list<std::pair<std::string VoltFormTexts::*, const char*>> set) {
+    VoltFormTexts texts{"10", "16", "2", "7", "3", "note", "5"};
+    for (const auto& [field, text] : set) {
+        texts.*field = text;
+    }
+    return texts;
+}
+
+TEST_F(VoltDocTest, ApplyWritesTheFieldsBuildsThePatternAndUpdatesEveryView) {
+    CountingView form;
+    New().AddView(&form);
+    ASSERT_EQ(doc.ApplyParameters(With({})), CLC_VoltDoc::ApplyResult::Applied);
+    EXPECT_EQ(std::tie(doc.m_nElements, doc.m_nDacDigits, doc.m_nSection, doc.m_dRefVoltage),
+              std::make_tuple(10, 16, 2, 5.0));
+    EXPECT_EQ(doc.m_elementCodes, (Codes{7, 7, 3, 3, 7, 7, 3, 3, 7, 7}));
+    EXPECT_EQ(doc.m_strComment, "note");
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(form.hints, std::vector<int>{HINT_FULL});
+}
+
+// Fields before the failing one are already written; nothing else happens.
+TEST_F(VoltDocTest, ApplyStopsAtTheFirstFailingFieldWithItsMessage) {
+    using R = CLC_VoltDoc::ApplyResult;
+    using T = VoltFormTexts;
+    const std::string range = "Please enter an integer between ";
+    struct Case {
+        VoltFormTexts texts;
+        R result;
+        std::string message;
+        int elementsAfter, digitsAfter;
+    };
+    const Case cases[] = {
+        {With({{&T::elements, "600"}}), R::BadElements, range + "1 and 512.", 256, 16},
+        {With({{&T::elements, "12.5"}}), R::BadElements, "Please enter an integer.", 256, 16},
+        {With({{&T::dacDigits, "9"}}), R::BadDacDigits, range + "10 and 16.", 10, 16},
+        {With({{&T::section, "11"}}), R::BadSection, range + "1 and 10.", 10, 16},
+        {With({{&T::dacDigits, "10"}, {&T::level1, "1000"}}), R::BadLevel1, range + "0 and 511.",
+         10, 10},
+        {With({{&T::dacDigits, "10"}, {&T::level1, "511"}, {&T::level0, "512"}}), R::BadLevel0,
+         range + "0 and 511.", 10, 10},
+        {With({{&T::level0, "-1"}}), R::BadLevel0, range + "0 and 32767.", 10, 16},
+        {With({{&T::refVoltage, "nan"}}), R::BadRefVoltage, "Please enter a number.", 10, 16},
+    };
+    prompter.ExpectMessages();
+    CountingView form;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        New().AddView(&form);
+        prompter.shown.clear();
+        EXPECT_EQ(doc.ApplyParameters(c.texts), c.result);
+        ASSERT_EQ(prompter.shown.size(), 1u);
+        EXPECT_EQ(prompter.shown[0].text, c.message);
+        EXPECT_EQ(std::tie(doc.m_nElements, doc.m_nDacDigits),
+                  std::tie(c.elementsAfter, c.digitsAfter));
+        EXPECT_EQ(doc.m_strComment, c.result == R::BadRefVoltage ? "note" : "");
+        EXPECT_EQ(doc.m_elementCodes, Codes(256, 0));
+        EXPECT_FALSE(doc.IsModified());
+        EXPECT_TRUE(form.hints.empty());
+    }
+}
+
+// The example document of the file layout, against a file made by hand.
+TEST_F(VoltDocTest, ExampleIsWrittenAndReadByteForByte) {
+    New();
+    std::tie(doc.m_nLevel0, doc.m_nLevel1, doc.m_dRefVoltage, doc.m_nElements, doc.m_nSection) =
+        std::make_tuple(100, 200, 5.0, 4, 2);
+    doc.BuildPattern();
+    doc.BuildOutputCodes(); // never stored
+    ASSERT_TRUE(doc.OnSaveDocument(dir.File("example.vf")));
+    const std::string golden = TempDir::Read(kExample);
+    EXPECT_EQ(TempDir::Read(dir.File("example.vf")), golden);
+
+    // A stored element count that differs from the stored codes is kept as it is.
+    std::string six = golden;
+    six[24] = 6;
+    TempDir::Write(dir.File("six.vf"), six);
+    CLC_VoltDoc loaded(context);
+    ASSERT_TRUE(loaded.OnOpenDocument(dir.File("six.vf")));
+    EXPECT_EQ(std::tie(loaded.m_nDacDigits, loaded.m_nLevel0, loaded.m_nLevel1,
+                       loaded.m_dRefVoltage, loaded.m_nElements, loaded.m_nSection),
+              std::make_tuple(16, 100, 200, 5.0, 6, 2));
+    EXPECT_EQ(loaded.m_elementCodes, (Codes{200, 200, 100, 100}));
+    EXPECT_TRUE(loaded.m_codes.empty() && loaded.m_strComment.empty() && !loaded.IsModified());
+}
+
+TEST_F(VoltDocTest, LongCommentTakesTheSixteenBitLengthPrefix) {
+    New().m_strComment = std::string(300, 'c');
+    doc.m_elementCodes.clear();
+    Archive ar = Archive::ForStoring();
+    doc.Serialize(ar);
+    EXPECT_EQ(ar.Buffer().substr(32), "\xFF\x2C\x01" + doc.m_strComment + std::string(2, '\0'));
+}
+
+TEST_F(VoltDocTest, BadFilesAreRefusedAndChangeNothing) {
+    const std::string golden = TempDir::Read(kExample);
+    std::vector<std::string> cases = {'\x00' + golden.substr(1), '\x02' + golden.substr(1),
+                                      golden.substr(0, 3) + '\x01' + golden.substr(4),
+                                      golden.substr(0, 33) + "\xFF\xFF\xFF\xFF\xFF\x7F"};
+    for (std::size_t cut = 0; cut < golden.size(); ++cut) {
+        cases.push_back(golden.substr(0, cut));
+    }
+    prompter.ExpectMessages();
+    for (const auto& bytes : cases) {
+        SCOPED_TRACE(testing::PrintToString(bytes));
+        TempDir::Write(dir.File("bad.vf"), bytes);
+        New().m_strComment = "kept";
+        prompter.shown.clear();
+        EXPECT_FALSE(doc.OnOpenDocument(dir.File("bad.vf")));
+        ASSERT_EQ(prompter.shown.size(), 1u);
+        EXPECT_EQ(prompter.shown[0].text, "Unexpected file format.");
+        EXPECT_EQ(std::tie(doc.m_nElements, doc.m_nDacDigits, doc.m_strComment),
+                  std::make_tuple(256, 16, "kept"));
+        EXPECT_EQ(doc.m_elementCodes, Codes(256, 0));
+        EXPECT_TRUE(doc.GetPathName().empty());
+    }
+}
+
+} // namespace
