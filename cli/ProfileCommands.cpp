@@ -1,44 +1,16 @@
 #include "ProfileCommands.h"
 
+#include "ListingText.h"
+#include "VoltCommands.h"
 #include "framework/FieldExchange.h"
 #include "framework/NumberText.h"
 #include "profile/TessaronDoc.h"
 
-#include <charconv>
+#include <cctype>
+#include <filesystem>
 #include <ostream>
 
 namespace {
-
-// Shortest text that reads back as the same double: exact, and readable for round values.
-std::string Exact(double value) {
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
-
-// The note may span lines; one output line per field keeps the listing easy to parse.
-std::string Escaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
 
 const std::vector<OptionSpec> kParameterOptions = {
     {"--elements", 1},  {"--digits", 1}, {"--aperture", 1},
@@ -79,23 +51,31 @@ bool ReadField(Prompter& prompter, const std::optional<std::string>& text, T cur
 }
 
 // "&Apply" of the editor with the parameters given on the command line; the others keep
-// the document's values. Fields are read in the order of the editor's form.
+// the document's values. Fields are read in the order of the editor's form. While the
+// profile uses a correction table its limits are DAC codes, as the editor shows them.
 bool ApplyOptions(CTessaronDoc& doc, const ParsedArgs& args, Prompter& prompter) {
     ProfileParameters p;
-    const bool fieldsOk =
-        ReadField(prompter, args.Value("--aperture"), doc.m_dAperture, limits::kMinAperture,
-                  limits::kMaxAperture, p.aperture) &&
-        ReadField(prompter, args.Value("--max-phase"), doc.m_dMaxPhase, limits::kMinMaxPhase,
-                  limits::kMaxMaxPhase, p.maxPhase) &&
-        ReadField(prompter, args.Value("--digits"), static_cast<int>(doc.m_nDacDigits),
-                  limits::kMinDacDigits, limits::kMaxDacDigits, p.dacDigits) &&
-        ReadField(prompter, args.Value("--elements"), static_cast<int>(doc.m_nElements),
-                  limits::kMinElements, limits::kMaxElements, p.elements) &&
-        ReadField(prompter, args.Value("--low"), doc.m_dLowLimit, limits::kMinLimit,
-                  limits::kMaxLimit, p.lowLimit) &&
-        ReadField(prompter, args.Value("--high"), doc.m_dHighLimit, limits::kMinLimit,
-                  limits::kMaxLimit, p.highLimit);
-    return fieldsOk && doc.ApplyParameters(p) == CTessaronDoc::ApplyResult::Applied;
+    p.limitsInDigits = doc.m_bUseCorrection != 0;
+    bool ok = ReadField(prompter, args.Value("--aperture"), doc.m_dAperture, limits::kMinAperture,
+                        limits::kMaxAperture, p.aperture) &&
+              ReadField(prompter, args.Value("--max-phase"), doc.m_dMaxPhase, limits::kMinMaxPhase,
+                        limits::kMaxMaxPhase, p.maxPhase) &&
+              ReadField(prompter, args.Value("--digits"), static_cast<int>(doc.m_nDacDigits),
+                        limits::kMinDacDigits, limits::kMaxDacDigits, p.dacDigits) &&
+              ReadField(prompter, args.Value("--elements"), static_cast<int>(doc.m_nElements),
+                        limits::kMinElements, limits::kMaxElements, p.elements);
+    if (ok && p.limitsInDigits) {
+        ok = ReadField(prompter, args.Value("--low"), doc.PhaseToDigits(doc.m_dLowLimit), 0, 0xFFFF,
+                       p.lowCode) &&
+             ReadField(prompter, args.Value("--high"), doc.PhaseToDigits(doc.m_dHighLimit), 0,
+                       0xFFFF, p.highCode);
+    } else if (ok) {
+        ok = ReadField(prompter, args.Value("--low"), doc.m_dLowLimit, limits::kMinLimit,
+                       limits::kMaxLimit, p.lowLimit) &&
+             ReadField(prompter, args.Value("--high"), doc.m_dHighLimit, limits::kMinLimit,
+                       limits::kMaxLimit, p.highLimit);
+    }
+    return ok && doc.ApplyParameters(p) == CTessaronDoc::ApplyResult::Applied;
 }
 
 int SaveTo(CTessaronDoc& doc, const std::string& path) {
@@ -209,24 +189,24 @@ int RunShow(CliContext& context, const ParsedArgs& args) {
                                ? " (Polynomial coeffs)"
                                : "";
     out << "creation-mode: " << doc.m_nCreationMode << modeName << '\n'
-        << "diopters: " << Exact(doc.m_dDiopters) << '\n'
-        << "wave-length: " << Exact(doc.m_dWaveLength) << '\n';
+        << "diopters: " << listing::Exact(doc.m_dDiopters) << '\n'
+        << "wave-length: " << listing::Exact(doc.m_dWaveLength) << '\n';
     for (std::size_t j = 0; j < doc.m_dCoeff.size(); ++j) {
-        out << 'a' << j << ": " << Exact(doc.m_dCoeff[j]) << '\n';
+        out << 'a' << j << ": " << listing::Exact(doc.m_dCoeff[j]) << '\n';
     }
     out << "use-aperture: " << doc.m_bUseAperture << '\n'
-        << "aperture: " << Exact(doc.m_dAperture) << '\n'
-        << "max-phase: " << Exact(doc.m_dMaxPhase) << '\n'
-        << "low-limit: " << Exact(doc.m_dLowLimit) << '\n'
-        << "high-limit: " << Exact(doc.m_dHighLimit) << '\n'
+        << "aperture: " << listing::Exact(doc.m_dAperture) << '\n'
+        << "max-phase: " << listing::Exact(doc.m_dMaxPhase) << '\n'
+        << "low-limit: " << listing::Exact(doc.m_dLowLimit) << '\n'
+        << "high-limit: " << listing::Exact(doc.m_dHighLimit) << '\n'
         << "dac-digits: " << doc.m_nDacDigits << '\n'
         << "elements: " << doc.m_nElements << '\n'
-        << "correction-path: " << Escaped(doc.m_strCorrectionPath) << '\n'
+        << "correction-path: " << listing::Escaped(doc.m_strCorrectionPath) << '\n'
         << "use-correction: " << doc.m_bUseCorrection << '\n'
         << "max-jumps: " << doc.m_nMaxJumps << '\n'
         << "limit-jumps: " << doc.m_bLimitJumps << '\n'
         << "min-voltage: " << doc.m_bMinVoltage << '\n'
-        << "note: " << Escaped(doc.m_strNote) << '\n'
+        << "note: " << listing::Escaped(doc.m_strNote) << '\n'
         << "values: " << doc.m_phase.size() << '\n';
     // The data list's own text form: index with three digits, value with a three-digit exponent.
     for (std::size_t i = 0; i < doc.m_phase.size(); ++i) {
@@ -234,6 +214,125 @@ int RunShow(CliContext& context, const ParsedArgs& args) {
             << numtext::FormatExp(doc.m_phase[i], 6, 3) << '\n';
     }
     return kExitOk;
+}
+
+// Exactly one of the named flags; a usage error otherwise.
+std::string OneOf(const ParsedArgs& args, std::initializer_list<const char*> names) {
+    std::string chosen;
+    std::string all;
+    for (const char* name : names) {
+        all += all.empty() ? name : std::string(" | ") + name;
+        if (args.Has(name)) {
+            if (!chosen.empty()) {
+                throw UsageError("give one of " + all);
+            }
+            chosen = name;
+        }
+    }
+    if (chosen.empty()) {
+        throw UsageError("give one of " + all);
+    }
+    return chosen;
+}
+
+int RunExport(CliContext& context, const ParsedArgs& args) {
+    const std::string in = OneFile(args, "profile file");
+    const std::string kind = OneOf(args, {"--phases", "--codes", "--corrected-codes"});
+    const auto out = args.Value("-o");
+    if (!out) {
+        throw UsageError("-o OUT is required");
+    }
+    CTessaronDoc doc(context.app);
+    if (!doc.OnOpenDocument(in)) {
+        return kExitRefused;
+    }
+    auto format = CTessaronDoc::DataFormat::Phases;
+    if (kind == "--codes") {
+        format = CTessaronDoc::DataFormat::Codes;
+    } else if (kind == "--corrected-codes") {
+        // The editor offers corrected codes only while the profile uses its table.
+        if (!doc.m_bUseCorrection) {
+            context.prompter.MessageBox(
+                "The profile does not use a correction table, so there are no corrected codes.",
+                MB_OK | MB_ICONSTOP);
+            return kExitRefused;
+        }
+        format = CTessaronDoc::DataFormat::CorrectedCodes;
+    }
+    return doc.ExportTo(*out, format) ? kExitOk : kExitRefused;
+}
+
+int RunImport(CliContext& context, const ParsedArgs& args) {
+    if (args.positional.size() != 2) {
+        throw UsageError("expected the profile file and the file to import");
+    }
+    const std::string kind = OneOf(args, {"--phases", "--codes"});
+    const std::string& in = args.positional[0];
+    CTessaronDoc doc(context.app);
+    if (!doc.OnOpenDocument(in)) {
+        return kExitRefused;
+    }
+    const auto format =
+        kind == "--codes" ? CTessaronDoc::DataFormat::Codes : CTessaronDoc::DataFormat::Phases;
+    if (!doc.ImportFrom(args.positional[1], format)) {
+        return kExitRefused;
+    }
+    return SaveTo(doc, args.Value("-o").value_or(in));
+}
+
+int RunCorrection(CliContext& context, const ParsedArgs& args) {
+    const std::string in = OneFile(args, "profile file");
+    const std::string kind = OneOf(args, {"--table", "--off"});
+    CTessaronDoc doc(context.app);
+    if (!doc.OnOpenDocument(in)) {
+        return kExitRefused;
+    }
+    if (kind == "--off") {
+        doc.m_bUseCorrection = 0;
+    } else {
+        // Kept as an absolute path, so the profile finds its table from any folder.
+        std::error_code error;
+        const auto absolute = std::filesystem::absolute(*args.Value("--table"), error);
+        doc.m_strCorrectionPath = error ? *args.Value("--table") : absolute.string();
+        doc.m_bUseCorrection = 1;
+        if (!doc.LoadCorrectionTable()) {
+            return kExitRefused;
+        }
+    }
+    doc.SetModifiedFlag();
+    return SaveTo(doc, args.Value("-o").value_or(in));
+}
+
+int RunProfileCodes(CliContext& context, const std::string& path) {
+    CTessaronDoc doc(context.app);
+    if (!doc.OnOpenDocument(path) || !doc.ComputeDacCodes(doc.m_bUseCorrection != 0)) {
+        return kExitRefused;
+    }
+    for (std::uint16_t code : doc.m_codes) {
+        context.out << code << '\n';
+    }
+    return kExitOk;
+}
+
+bool IsVoltFile(const std::string& path) {
+    if (path.size() < 3) {
+        return false;
+    }
+    std::string ext = path.substr(path.size() - 3);
+    for (char& c : ext) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return ext == ".vf";
+}
+
+int RunShowAny(CliContext& context, const ParsedArgs& args) {
+    const std::string in = OneFile(args, "file");
+    return IsVoltFile(in) ? ShowVolt(context, in) : RunShow(context, args);
+}
+
+int RunCodes(CliContext& context, const ParsedArgs& args) {
+    const std::string in = OneFile(args, "file");
+    return IsVoltFile(in) ? VoltCodes(context, in) : RunProfileCodes(context, in);
 }
 
 } // namespace
@@ -250,7 +349,8 @@ std::vector<Command> ProfileCommands() {
         {"set",
          "set FILE.lcp [--elements N] [--digits D] [--aperture M] [--max-phase P] [--low L] "
          "[--high H] [-o OUT.lcp]\n"
-         "      Applies new parameters to a profile (data resized to the element count).",
+         "      Applies new parameters to a profile (data resized to the element count).\n"
+         "      While the profile uses a correction table, --low and --high are DAC codes.",
          withOutput, RunSet},
         {"generate",
          "generate FILE.lcp [-o OUT.lcp] (--diopters D [--wavelength M] | --poly A0 A1 A2 A3 "
@@ -269,9 +369,30 @@ std::vector<Command> ProfileCommands() {
           {"--min-voltage", 0}},
          RunGenerate},
         {"show",
-         "show FILE.lcp\n"
+         "show FILE.lcp|FILE.vf\n"
          "      Lists the parameters, one 'name: value' line each, then every value.",
          {},
-         RunShow},
+         RunShowAny},
+        {"export",
+         "export FILE.lcp (--phases | --codes | --corrected-codes) -o OUT\n"
+         "      Writes the phases (one per line) or the DAC codes, plain or through the\n"
+         "      profile's correction table.",
+         {{"--phases", 0}, {"--codes", 0}, {"--corrected-codes", 0}, {"-o", 1}},
+         RunExport},
+        {"import",
+         "import FILE.lcp (--phases | --codes) IN [-o OUT.lcp]\n"
+         "      Replaces the data by the first 'elements' numbers of IN.",
+         {{"--phases", 0}, {"--codes", 0}, {"-o", 1}},
+         RunImport},
+        {"correction",
+         "correction FILE.lcp (--table PATH | --off) [-o OUT.lcp]\n"
+         "      Switches the correction table on (loaded and checked) or off.",
+         {{"--table", 1}, {"--off", 0}, {"-o", 1}},
+         RunCorrection},
+        {"codes",
+         "codes FILE.lcp|FILE.vf\n"
+         "      The codes a Send would transmit, one per line, in order.",
+         {},
+         RunCodes},
     };
 }

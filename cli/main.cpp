@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 #include "ConsolePrompter.h"
 #include "ProfileCommands.h"
+#include "VoltCommands.h"
 #include "framework/AppPaths.h"
 #include "framework/SettingsStore.h"
 
@@ -28,7 +29,8 @@ void PrintUsage(std::ostream& out, const std::vector<Command>& commands) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<Command> commands = ProfileCommands();
+    std::vector<Command> commands = ProfileCommands();
+    commands.push_back(VoltCommand());
     std::vector<std::string> args(argv + 1, argv + argc);
 
     std::string settingsPath = apppaths::DefaultSettingsPath();
