@@ -1,3 +1,4 @@
+// The settings file: private-profile reading and writing that keeps the rest of the file.
 #include "framework/SettingsStore.h"
 
 #include "framework/AppPaths.h"
@@ -14,44 +15,41 @@ namespace {
 
 using settings::kSection;
 
-// A file as another system writes it: CR LF line ends, blanks in keys and around values.
-const std::string kForeignFile = "[Settings]\r\nAperture=0.500000\r\nCOM RxTimeout= 250\r\n";
+class SettingsStoreTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    SettingsStore store{dir.File("t.ini")};
+};
 
 // Every case rewrites the file under the same store, which must not remember the last one.
-TEST(SettingsStore, FindsStoredText) {
+TEST_F(SettingsStoreTest, FindsStoredText) {
+    // A file as another system writes it: CR LF line ends, blanks in keys and around values.
+    const std::string foreign = "[Settings]\r\nAperture=0.500000\r\nCOM RxTimeout= 250\r\n";
+    const std::string quoted = "[Settings]\nK=\" a=b \"\nQ=\"\nE=\n";
+    // clang-format off
     const std::tuple<std::string, std::string_view, std::optional<std::string>> cases[] = {
-        {kForeignFile, "COM RxTimeout", "250"},
-        {kForeignFile, "Aperture", "0.500000"},
+        {foreign, "COM RxTimeout", "250"}, {foreign, "Aperture", "0.500000"},
         {"[settings]\nCOM RXTIMEOUT=7", "com rxtimeout", "7"}, // no final line end
         {"[ Settings ]\n  Freq Line  =  12  \n", "Freq Line", "12"},
-        {"[Settings]\nK=\" a=b \"\nQ=\"\nE=\n", "K", " a=b "},
-        {"[Settings]\nK=\" a=b \"\nQ=\"\nE=\n", "Q", "\""},
-        {"[Settings]\nK=\" a=b \"\nQ=\"\nE=\n", "E", ""},
-        {"[Settings]\n;K=1\nK\nK=2\nK=3\n", "K", "2"},              // comment, odd line, first wins
+        {quoted, "K", " a=b "}, {quoted, "Q", "\""}, {quoted, "E", ""},
+        {"[Settings]\n;K=1\nK\nK=2\nK=3\n", "K", "2"}, // comment, odd line, first wins
         {"[Settings]\nA=1\n[T]\nK=0\n[SETTINGS]\nK=3\n", "K", "3"}, // repeated section
-        {"K=1\n[Settings]\n", "K", std::nullopt},                   // before any section
-        {"[Settings]\nK=1\n", "K ", std::nullopt},
-    };
-    TempDir dir;
-    const SettingsStore store(dir.File("t.ini"));
+        {"K=1\n[Settings]\n", "K", std::nullopt}, // before any section
+        {"[Settings]\nK=1\n", "K ", std::nullopt}};
+    // clang-format on
     for (const auto& [file, key, expected] : cases) {
         TempDir::Write(store.Path(), file);
         EXPECT_EQ(store.Find(kSection, key), expected) << file;
     }
 }
 
-TEST(SettingsStore, IntegerAndNumberReadings) {
+TEST_F(SettingsStoreTest, IntegerAndNumberReadings) {
+    // clang-format off
     const std::tuple<std::string, int, double> cases[] = {
-        {"-3", -3, -3.0},
-        {"  42abc", 42, 42.0},
-        {"abc", 0, 0.01},
-        {"1e-3xyz", 1, 0.001},
-        {"nan", 0, 0.01},
-        {"0.500000", 0, 0.5},
-        {"99999999999", INT_MAX, 99999999999.0},
-    };
-    TempDir dir;
-    const SettingsStore store(dir.File("t.ini"));
+        {"-3", -3, -3.0}, {"  42abc", 42, 42.0}, {"abc", 0, 0.01}, {"1e-3xyz", 1, 0.001},
+        {"nan", 0, 0.01}, {"0.500000", 0, 0.5}, {" \t+5", 5, 5.0}, {"-", 0, 0.01},
+        {"99999999999", INT_MAX, 99999999999.0}, {"-99999999999", INT_MIN, -99999999999.0}};
+    // clang-format on
     EXPECT_EQ(store.GetInt(kSection, "K", 17), 17); // no file
     EXPECT_DOUBLE_EQ(store.GetNumber(kSection, "K", "2.5"), 2.5);
     for (const auto& [text, integer, number] : cases) {
@@ -61,17 +59,17 @@ TEST(SettingsStore, IntegerAndNumberReadings) {
     }
     EXPECT_EQ(store.GetInt(kSection, "Missing", 17), 17);
     EXPECT_DOUBLE_EQ(store.GetNumber(kSection, "Missing", "junk"), 0.0);
-    EXPECT_EQ(store.GetString(kSection, "Missing", "dflt"), "dflt");
 }
 
-TEST(SettingsStore, WritesChangeOnlyTheirOwnLine) {
-    struct Case {
-        std::optional<std::string> before;
-        std::string_view section, key, value;
-        std::string after;
-    };
+// A write or a removal changes its own line only; the case, blanks, comments and line ends
+// of everything else stay as they were.
+TEST_F(SettingsStoreTest, WritesAndRemovalsChangeOnlyTheirOwnLine) {
+    const auto remove = std::nullopt;
+    // file before (none when empty), section, key, value to write (or remove), file after
+    using Case = std::tuple<std::string, std::string_view, std::string_view,
+                            std::optional<std::string_view>, std::string>;
     const Case cases[] = {
-        {std::nullopt, "Settings", "COM_Port", "3", "[Settings]\nCOM_Port=3\n"},
+        {"", "Settings", "COM_Port", "3", "[Settings]\nCOM_Port=3\n"},
         {"; lab PC\r\n[Settings]\r\ncom rxtimeout = 250\r\n\r\n[Other]\r\nX=1\r\n", "settings",
          "COM RxTimeout", "5000",
          "; lab PC\r\n[Settings]\r\ncom rxtimeout =5000\r\n\r\n[Other]\r\nX=1\r\n"},
@@ -83,19 +81,21 @@ TEST(SettingsStore, WritesChangeOnlyTheirOwnLine) {
         {"[A]\r\nx=1\r\n\r\n", "B", "k", "v", "[A]\r\nx=1\r\n\r\n[B]\r\nk=v\r\n"},
         {"odd\n[A]\n  K = old  \nK=dup\n", "A", "k", "new", "odd\n[A]\n  K =new\nK=dup\n"},
         {"[A]\n", "A", "k", " padded ", "[A]\nk=\" padded \"\n"},
-    };
-    TempDir dir;
-    SettingsStore store(dir.File("t.ini"));
-    for (const Case& c : cases) {
+        {"", "A", "k", remove, ""},
+        {"[A]\r\nk=1\r\nj=2\r\n", "A", "k", remove, "[A]\r\nj=2\r\n"},
+        {"; k=1\n[A]\nk=1\n[B]\nk=5\n[a]\nK = 2", "A", "k", remove, "; k=1\n[A]\n[B]\nk=5\n[a]\n"}};
+    for (const auto& [before, section, key, value, after] : cases) {
         std::filesystem::remove(store.Path());
-        if (c.before) {
-            TempDir::Write(store.Path(), *c.before);
+        if (!before.empty()) {
+            TempDir::Write(store.Path(), before);
         }
-        ASSERT_TRUE(store.WriteString(c.section, c.key, c.value)) << c.after;
-        EXPECT_EQ(TempDir::Read(store.Path()), c.after);
-        EXPECT_EQ(store.Find(c.section, c.key), std::string(c.value));
+        ASSERT_TRUE(value ? store.WriteString(section, key, *value) : store.RemoveKey(section, key))
+            << after;
+        EXPECT_EQ(TempDir::Read(store.Path()), after);
+        EXPECT_EQ(TempDir::Exists(store.Path()), !after.empty());
+        EXPECT_EQ(store.Find(section, key), value ? std::optional<std::string>(*value) : remove);
     }
-    TempDir::Write(store.Path(), kForeignFile);
+    TempDir::Write(store.Path(), "[Settings]\r\nAperture=0.500000\r\nCOM RxTimeout= 250\r\n");
     ASSERT_TRUE(store.WriteNumber(kSection, "Aperture", 0.25));
     ASSERT_TRUE(store.WriteInt(kSection, "COM RxTimeout", -5));
     ASSERT_TRUE(store.WriteNumber(kSection, "Max faze Pi", 0.5));
@@ -103,25 +103,8 @@ TEST(SettingsStore, WritesChangeOnlyTheirOwnLine) {
               "[Settings]\r\nAperture=0.250000\r\nCOM RxTimeout=-5\r\nMax faze Pi=0.500000\r\n");
 }
 
-TEST(SettingsStore, RemoveKey) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"[A]\r\nk=1\r\nj=2\r\n", "[A]\r\nj=2\r\n"},
-        {"; k=1\n[A]\nk=1\n[B]\nk=5\n[a]\nK = 2", "; k=1\n[A]\n[B]\nk=5\n[a]\n"},
-    };
-    TempDir dir;
-    SettingsStore store(dir.File("t.ini"));
-    EXPECT_TRUE(store.RemoveKey("A", "k"));
-    EXPECT_FALSE(TempDir::Exists(store.Path()));
-    for (const auto& [before, after] : cases) {
-        TempDir::Write(store.Path(), before);
-        EXPECT_TRUE(store.RemoveKey("A", "k"));
-        EXPECT_EQ(TempDir::Read(store.Path()), after);
-    }
-}
-
-TEST(SettingsStore, RefusesWritesThatWouldDamageTheFile) {
-    TempDir dir;
-    SettingsStore store(dir.File("t.ini"));
+// Values that would break the line structure, and files too large to read, are refused.
+TEST_F(SettingsStoreTest, RefusesWritesThatWouldDamageTheFile) {
     const std::string good = "[S]\nK=1\n";
     const std::string huge = good + ";" + std::string(std::size_t{1} << 20, 'x') + "\n";
     for (const std::string& content : {good, huge}) {
@@ -140,14 +123,11 @@ TEST(SettingsStore, RefusesWritesThatWouldDamageTheFile) {
     std::filesystem::create_directory(store.Path());
     EXPECT_EQ(store.GetInt("S", "K", 5), 5);
     EXPECT_FALSE(store.WriteInt("S", "K", 2));
-    SettingsStore nowhere(dir.File("missing/t.ini"));
-    EXPECT_FALSE(nowhere.WriteInt("S", "K", 2));
+    EXPECT_FALSE(SettingsStore(dir.File("missing/t.ini")).WriteInt("S", "K", 2));
     EXPECT_FALSE(TempDir::Exists(dir.File("missing")));
 }
 
-TEST(SettingsStore, ConcurrentWritersKeepEachOthersKeys) {
-    TempDir dir;
-    SettingsStore store(dir.File("t.ini"));
+TEST_F(SettingsStoreTest, ConcurrentWritersKeepEachOthersKeys) {
     std::atomic<int> failures = 0;
     auto writer = [&](std::string_view key) {
         for (int i = 1; i <= 200; ++i) {

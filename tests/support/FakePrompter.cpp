@@ -4,10 +4,8 @@
 
 int FakePrompter::MessageBox(const std::string& text, unsigned type) {
     shown.push_back({text, type});
-    if (!allowMessages && answers.empty()) {
-        ADD_FAILURE() << "unexpected message box: " << text;
-    }
     if (answers.empty()) {
+        EXPECT_TRUE(allowMessages) << "unexpected message box: " << text;
         return IDOK;
     }
     const int answer = answers.front();
@@ -17,8 +15,8 @@ int FakePrompter::MessageBox(const std::string& text, unsigned type) {
 
 std::optional<FileChoice> FakePrompter::AskOpenFile(const FileDialogRequest& request) {
     fileRequests.push_back(request);
+    EXPECT_FALSE(files.empty()) << "unexpected file dialog";
     if (files.empty()) {
-        ADD_FAILURE() << "unexpected open-file dialog";
         return std::nullopt;
     }
     auto choice = files.front();

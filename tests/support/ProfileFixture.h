@@ -1,4 +1,4 @@
-// A profile document with a scripted prompter and a settings file of its own.
+// A profile document with a scripted prompter, a settings file of its own and a recording view.
 #pragma once
 
 #include "framework/SettingsStore.h"
@@ -15,41 +15,40 @@
 class RecordingView : public ProfileDocView {
 public:
     void OnUpdate(DocumentView*, int hint) override { hints.push_back(hint); }
-    void RefreshWizardControls() override { ++wizardRefreshes; }
+    void RefreshWizardControls() override {}
     void RefreshElementReadouts() override { ++readoutRefreshes; }
     void SetNoteText(const std::string& note) override { notes.push_back(note); }
 
     std::vector<int> hints;
-    int wizardRefreshes = 0;
     int readoutRefreshes = 0;
     std::vector<std::string> notes;
 };
 
 class ProfileFixture : public ::testing::Test {
 protected:
-    ProfileFixture()
-        : settings(dir.File("tessaron.ini")), context{settings, prompter},
-          doc(std::make_unique<CTessaronDoc>(context)) {}
-
-    // A fresh document made with File New from the present settings file.
+    // A fresh document made with File New from the present settings file, shown in `view`.
     CTessaronDoc& NewDoc() {
         doc = std::make_unique<CTessaronDoc>(context);
         EXPECT_TRUE(doc->OnNewDocument());
+        view = RecordingView();
+        doc->AddView(&view);
         return *doc;
     }
 
-    // The texts of the message boxes shown so far.
-    std::vector<std::string> Messages() const {
+    // The texts of the message boxes shown since the last call; the record starts afresh.
+    std::vector<std::string> Messages() {
         std::vector<std::string> texts;
         for (const auto& shown : prompter.shown) {
             texts.push_back(shown.text);
         }
+        prompter.shown.clear();
         return texts;
     }
 
     TempDir dir;
     FakePrompter prompter;
-    SettingsStore settings;
-    AppContext context;
-    std::unique_ptr<CTessaronDoc> doc;
+    SettingsStore settings{dir.File("tessaron.ini")};
+    AppContext context{settings, prompter};
+    RecordingView view;
+    std::unique_ptr<CTessaronDoc> doc = std::make_unique<CTessaronDoc>(context);
 };

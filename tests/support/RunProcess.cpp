@@ -1,69 +1,38 @@
 #include "support/RunProcess.h"
 
-#include <poll.h>
+#include "support/TempDir.h"
+
+#include <fcntl.h>
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
-#include <unistd.h>
 
 extern char** environ;
 
+// The child writes into two files of a folder of its own, read once it has ended: unlike
+// pipes, files need no draining while it runs, however much it prints.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args) {
-    int outPipe[2];
-    int errPipe[2];
-    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) {
-        throw std::runtime_error("pipe failed");
-    }
+    TempDir dir;
+    const std::string outPath = dir.File("out");
+    const std::string errPath = dir.File("err");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
-    posix_spawn_file_actions_addclose(&actions, outPipe[0]);
-    posix_spawn_file_actions_addclose(&actions, errPipe[0]);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT, 0600);
 
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
+    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
     for (const auto& arg : args) {
         argv.push_back(const_cast<char*>(arg.c_str()));
     }
     argv.push_back(nullptr);
-
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    close(outPipe[1]);
-    close(errPipe[1]);
     if (spawned != 0) {
-        close(outPipe[0]);
-        close(errPipe[0]);
         throw std::runtime_error("cannot start " + program);
-    }
-
-    ProcessResult result;
-    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-    std::string* sinks[2] = {&result.out, &result.err};
-    int open = 2;
-    while (open > 0) {
-        if (poll(fds, 2, -1) < 0) {
-            break;
-        }
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0) {
-                continue;
-            }
-            char buffer[4096];
-            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-            if (n > 0) {
-                sinks[i]->append(buffer, static_cast<std::size_t>(n));
-            } else {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            }
-        }
     }
     int status = 0;
     waitpid(pid, &status, 0);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, TempDir::Read(outPath),
+            TempDir::Read(errPath)};
 }
