@@ -1,0 +1,353 @@
+#include "comm/LC_Protocol.h"
+
+#include "comm/PosixSerialPort.h"
+#include "comm/ProtocolLog.h"
+#include "framework/Prompter.h"
+#include "framework/SettingsStore.h"
+#include "framework/StringTable.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace {
+
+constexpr std::uint8_t SOH = 0x01;
+constexpr std::uint8_t STX = 0x02;
+constexpr std::uint8_t EOT = 0x04;
+constexpr std::uint8_t ENQ = 0x05;
+constexpr std::uint8_t ACK = 0x06;
+
+constexpr std::size_t kHeader = 3;
+constexpr std::size_t kSmallPayload = 128;
+constexpr std::size_t kLargePayload = 1024;
+constexpr int kAttempts = 3;
+constexpr int kDefaultRxTimeoutMs = 5000;
+// The controller needs a moment after the modem lines change before it listens.
+constexpr auto kSettleTime = std::chrono::milliseconds(100);
+
+constexpr int kSpeeds[] = {1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200};
+
+std::size_t PayloadSize(bool large) {
+    return large ? kLargePayload : kSmallPayload;
+}
+
+// A divisor index 0..3 is sent as 1, 2, 4 or 8; an index outside the table leaves 0xFF.
+std::uint8_t DivisorByte(int index) {
+    return index >= 0 && index <= 3 ? static_cast<std::uint8_t>(1 << index) : 0xFF;
+}
+
+} // namespace
+
+std::optional<std::string> PortPathFromSettings(const SettingsStore& settings) {
+    std::string device = settings.GetString(settings::kSection, settings::kComDevice, "");
+    const auto first = device.find_first_not_of(" \t");
+    if (first != std::string::npos) {
+        return device.substr(first, device.find_last_not_of(" \t") - first + 1);
+    }
+    const int index = settings.GetInt(settings::kSection, settings::kComPort, 0);
+    if (index < 0 || index > 3) {
+        return std::nullopt;
+    }
+    return "/dev/ttyS" + std::to_string(index);
+}
+
+std::optional<int> BaudFromIndex(int index) {
+    if (index < 0 || index >= static_cast<int>(std::size(kSpeeds))) {
+        return std::nullopt;
+    }
+    return kSpeeds[index];
+}
+
+CLC_Protocol::CLC_Protocol(SettingsStore& settings, ProtocolHost& host, PortFactory portFactory)
+    : m_settings(settings), m_host(host), m_portFactory(std::move(portFactory)) {
+    if (!m_portFactory) {
+        m_portFactory = [] { return std::make_unique<PosixSerialPort>(); };
+    }
+}
+
+CLC_Protocol::~CLC_Protocol() {
+    Stop();
+}
+
+void CLC_Protocol::Start() {
+    if (!m_thread.joinable()) {
+        m_quit = false;
+        m_thread = std::thread(&CLC_Protocol::Run, this);
+    }
+}
+
+void CLC_Protocol::Stop() {
+    if (m_thread.joinable()) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_quit = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    } else if (m_bConnected) {
+        CloseLink(); // used without a thread: the link still goes off line at the end
+    }
+}
+
+void CLC_Protocol::PostCommand(int code, std::unique_ptr<ProfileTransfer> transfer) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.push_back({code, std::move(transfer)});
+    }
+    m_wake.notify_all();
+}
+
+void CLC_Protocol::Run() {
+    for (;;) {
+        Posted next;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_quit || !m_queue.empty(); });
+            // Commands posted before the request to end still run, in order.
+            if (m_queue.empty()) {
+                break;
+            }
+            next = std::move(m_queue.front());
+            m_queue.pop_front();
+        }
+        OnControllerCommand(next.code, std::move(next.transfer));
+    }
+    // The thread's last act: an open link is taken off line before the program ends.
+    CloseLink();
+}
+
+void CLC_Protocol::OnControllerCommand(int code, std::unique_ptr<ProfileTransfer> transfer) {
+    switch (code) {
+    case CMD_CONNECT:
+        OpenLink();
+        break;
+    case CMD_DISCONNECT:
+        if (!CloseLink()) {
+            m_host.ReportError(IDS_DISCONNECT_FAILED, MB_ICONSTOP);
+        }
+        break;
+    case CMD_SEND_PROFILE:
+        if (!transfer || !CmdLoadProfile(*transfer)) {
+            m_host.ReportError(IDS_SEND_FAILED, MB_OK);
+        }
+        transfer.reset();
+        break;
+    default:
+        return; // not a command: nothing to report
+    }
+    m_host.CommandDone(code);
+}
+
+bool CLC_Protocol::OpenLink() {
+    const std::optional<std::string> path =
+        m_overrides.device ? m_overrides.device : PortPathFromSettings(m_settings);
+    const std::optional<int> baud =
+        m_overrides.baud
+            ? m_overrides.baud
+            : BaudFromIndex(m_settings.GetInt(settings::kSection, settings::kComSpeed, 0));
+    if (m_bConnected) {
+        return true;
+    }
+    m_bLog = m_overrides.log.value_or(
+        m_settings.GetInt(settings::kSection, settings::kProtocolLog, 0) != 0);
+
+    // A port or speed index outside the tables is as unusable as a port that is not there.
+    m_port = m_portFactory();
+    if (!path || !baud || !m_port->Open(*path)) {
+        Log(logtext::kPortOpenError);
+        m_port.reset();
+        m_host.ReportError(IDS_CANT_OPEN_PORT, MB_OK);
+        return false;
+    }
+    // A time-out of 0 or less would let a read wait for ever on a silent controller.
+    int rxTimeout = m_overrides.rxTimeoutMs.value_or(
+        m_settings.GetInt(settings::kSection, settings::kRxTimeout, kDefaultRxTimeoutMs));
+    if (rxTimeout < 1) {
+        rxTimeout = kDefaultRxTimeoutMs;
+    }
+    if (!m_port->Configure(*baud, rxTimeout)) {
+        Log(logtext::kPortSetupError);
+        m_port->Close();
+        m_port.reset();
+        return false;
+    }
+    std::this_thread::sleep_for(kSettleTime);
+
+    if (!CmdConnect()) {
+        m_host.ReportError(IDS_CONNECT_FAILED, MB_OK);
+        m_port->Close();
+        m_port.reset();
+        return false;
+    }
+    if (!CmdLoadParams()) {
+        CmdDisconnect();
+        m_host.ReportError(IDS_LOAD_PARAMS_FAILED, MB_OK);
+        m_port->Close();
+        m_port.reset();
+        return false;
+    }
+    Log(logtext::kConnected);
+    m_bConnected = true;
+    return true;
+}
+
+bool CLC_Protocol::CloseLink() {
+    bool result = true;
+    if (m_bConnected) {
+        result = CmdDisconnect();
+        if (m_port) {
+            m_port->Close();
+            m_port.reset();
+        }
+        Log(logtext::kDisconnected);
+    }
+    m_bConnected = false;
+    return result;
+}
+
+TransactResult CLC_Protocol::Transact(const std::uint8_t* data, std::size_t length) {
+    if (!m_port || !m_port->IsOpen()) {
+        TransactResult lost;
+        lost.deviceLost = true;
+        return lost;
+    }
+    return m_port->Transact(data, length);
+}
+
+void CLC_Protocol::Log(const char* text) const {
+    if (m_bLog) {
+        protolog::LogText(text);
+    }
+}
+
+// One step: at most three transmissions of the same bytes, each waiting for one ACK.
+bool CLC_Protocol::Step(const std::uint8_t* data, std::size_t length,
+                        const std::function<void()>& logAttempt) {
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (m_bLog) {
+            logAttempt();
+        }
+        const TransactResult reply = Transact(data, length);
+        if (reply.count == 1 && reply.byte == ACK && !(reply.errors & (LINE_PARITY | LINE_FRAME))) {
+            Log(logtext::kAckReceived);
+            return true;
+        }
+        if (reply.deviceLost) {
+            break; // a vanished device does not come back by retrying
+        }
+    }
+    Log(logtext::kStepFailed);
+    return false;
+}
+
+bool CLC_Protocol::SendControlChar(bool eot) {
+    const std::uint8_t byte = eot ? EOT : ENQ;
+    return Step(&byte, 1,
+                [eot] { protolog::LogText(eot ? logtext::kSendEot : logtext::kSendEnq); });
+}
+
+bool CLC_Protocol::SendBlock(bool large) {
+    const std::size_t length = kHeader + PayloadSize(large) + 2;
+    return Step(m_frame.data(), length, [this, large, length] {
+        protolog::LogDump(large ? logtext::kSendLargeBlock : logtext::kSendSmallBlock,
+                          m_frame.data(), length);
+    });
+}
+
+void CLC_Protocol::ClearBlock(bool large) {
+    std::fill_n(m_frame.begin() + kHeader, PayloadSize(large), std::uint8_t{0xFF});
+}
+
+void CLC_Protocol::SealBlock(bool large) {
+    const std::size_t payload = PayloadSize(large);
+    const std::uint16_t crc = BlockCrc(m_frame.data() + kHeader, static_cast<int>(payload), 0);
+    m_frame[kHeader + payload] = static_cast<std::uint8_t>(crc >> 8);
+    m_frame[kHeader + payload + 1] = static_cast<std::uint8_t>(crc & 0xFF);
+}
+
+std::uint16_t CLC_Protocol::BlockCrc(const std::uint8_t* data, int length, std::uint16_t crc) {
+    for (int i = 0; i < length; ++i) {
+        crc = static_cast<std::uint16_t>(crc ^ (data[i] << 8));
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = static_cast<std::uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
+        }
+    }
+    return crc;
+}
+
+void CLC_Protocol::StartCommandBlock(std::uint8_t blocks, char letter, std::uint8_t arg1,
+                                     std::uint8_t arg2) {
+    ClearBlock(false);
+    m_frame[0] = SOH;
+    m_frame[1] = 0x00;
+    m_frame[2] = 0xFF;
+    m_frame[kHeader + 0] = blocks;
+    m_frame[kHeader + 1] = static_cast<std::uint8_t>(letter);
+    m_frame[kHeader + 2] = arg1;
+    m_frame[kHeader + 3] = arg2;
+    SealBlock(false);
+}
+
+bool CLC_Protocol::RunCommand(char letter, std::uint8_t blocks, std::uint8_t arg1,
+                              std::uint8_t arg2, const char* startLine,
+                              const ProfileTransfer* transfer) {
+    StartCommandBlock(blocks, letter, arg1, arg2);
+    Log(startLine);
+    if (!SendControlChar(false) || !SendBlock(false)) {
+        return false; // nothing more, not even EOT, after a failed step
+    }
+    if (transfer != nullptr) {
+        const std::vector<std::uint16_t>& codes = transfer->codes;
+        const std::size_t perBlock = kLargePayload / 2;
+        for (int k = 1; k <= blocks; ++k) {
+            ClearBlock(true);
+            m_frame[0] = STX;
+            m_frame[1] = static_cast<std::uint8_t>(k);
+            m_frame[2] = static_cast<std::uint8_t>(255 - k);
+            const std::size_t first = static_cast<std::size_t>(k - 1) * perBlock;
+            const std::size_t count = std::min(perBlock, codes.size() - first);
+            for (std::size_t i = 0; i < count; ++i) {
+                // Each code in memory order, low byte first.
+                m_frame[kHeader + 2 * i] = static_cast<std::uint8_t>(codes[first + i] & 0xFF);
+                m_frame[kHeader + 2 * i + 1] = static_cast<std::uint8_t>(codes[first + i] >> 8);
+            }
+            SealBlock(true);
+            if (!SendBlock(true)) {
+                return false;
+            }
+            m_host.BlockSent(k, blocks);
+        }
+    }
+    return SendControlChar(true);
+}
+
+bool CLC_Protocol::CmdConnect() {
+    return RunCommand('U', 0, 0xFF, 0xFF, logtext::kStartConnect, nullptr);
+}
+
+bool CLC_Protocol::CmdDisconnect() {
+    return RunCommand('Z', 0, 0xFF, 0xFF, logtext::kStartDisconnect, nullptr);
+}
+
+bool CLC_Protocol::CmdLoadParams() {
+    const int line = m_overrides.lineDivisorIndex.value_or(
+        m_settings.GetInt(settings::kSection, settings::kFreqLine, 0));
+    const int frame = m_overrides.frameDivisorIndex.value_or(
+        m_settings.GetInt(settings::kSection, settings::kFreqFrame, 0));
+    return RunCommand('Q', 0, DivisorByte(line), DivisorByte(frame), logtext::kStartLoadParams,
+                      nullptr);
+}
+
+bool CLC_Protocol::CmdLoadProfile(const ProfileTransfer& transfer) {
+    const std::size_t codeBytes = transfer.codes.size() * 2;
+    const std::size_t blocks = (codeBytes + kLargePayload - 1) / kLargePayload;
+    // Block numbers and the announced count are single bytes; a larger array cannot be
+    // numbered and must not go out with wrapped numbers.
+    if (blocks > 255) {
+        Log(logtext::kStepFailed);
+        return false;
+    }
+    return RunCommand(
+        'S', static_cast<std::uint8_t>(blocks), static_cast<std::uint8_t>(transfer.elements & 0xFF),
+        static_cast<std::uint8_t>(transfer.elements >> 8), logtext::kStartLoadProfile, &transfer);
+}

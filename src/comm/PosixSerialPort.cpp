@@ -1,0 +1,230 @@
+#include "comm/PosixSerialPort.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace posixserial {
+
+MarkedByte DecodeMarkedInput(const std::uint8_t* raw, std::size_t length) {
+    if (length == 0) {
+        return {};
+    }
+    if (raw[0] != 0xFF) {
+        return {true, raw[0], 0, 1};
+    }
+    if (length < 2) {
+        return {};
+    }
+    if (raw[1] == 0xFF) {
+        return {true, 0xFF, 0, 2};
+    }
+    if (raw[1] != 0x00) {
+        // Not a marker; the driver does not produce this. The 0xFF is taken as it stands.
+        return {true, 0xFF, 0, 1};
+    }
+    if (length < 3) {
+        return {};
+    }
+    return {true, raw[2], LINE_PARITY | LINE_FRAME, 3};
+}
+
+} // namespace posixserial
+
+namespace {
+
+int RetryIoctl(int fd, unsigned long request, void* arg) {
+    int result;
+    do {
+        result = ::ioctl(fd, request, arg);
+    } while (result != 0 && errno == EINTR);
+    return result;
+}
+
+// The driver has no such function: a pseudo-terminal or an adapter without modem lines or
+// counters.
+bool NotSupported(int error) {
+    return error == ENOTTY || error == EINVAL;
+}
+
+// Raises (TIOCMBIS) or lowers (TIOCMBIC) a modem line; a port without modem lines is fine.
+bool SetModemLine(int fd, unsigned long request, int line) {
+    return RetryIoctl(fd, request, &line) == 0 || NotSupported(errno);
+}
+
+} // namespace
+
+PosixSerialPort::~PosixSerialPort() {
+    Close();
+}
+
+bool PosixSerialPort::Open(const std::string& path) {
+    Close();
+    // O_NONBLOCK keeps the open from waiting for a carrier; it is cleared again below.
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    // Exclusive use: the lock stops another program that locks the same way, even one run by
+    // root; TIOCEXCL makes the kernel refuse every further open (except to root).
+    bool ok = ::isatty(fd) == 1 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (ok) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        ok = flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+    }
+    ok = ok && RetryIoctl(fd, TIOCEXCL, nullptr) == 0;
+    if (!ok) {
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    m_countsOverruns = true;
+    return true;
+}
+
+bool PosixSerialPort::Configure(int baud, int rxTimeoutMs) {
+    m_rxTimeoutMs = rxTimeoutMs < 0 ? 0 : rxTimeoutMs;
+    if (m_fd < 0) {
+        return false;
+    }
+    // Every setting is tried, even after one has failed.
+    bool ok = posixserial::SetRawLine(m_fd, baud);
+    ok = SetModemLine(m_fd, TIOCMBIS, TIOCM_DTR) && ok;
+    ok = SetModemLine(m_fd, TIOCMBIC, TIOCM_RTS) && ok;
+    return ok;
+}
+
+TransactResult PosixSerialPort::Transact(const std::uint8_t* data, std::size_t length) {
+    TransactResult result;
+    if (m_fd < 0) {
+        result.deviceLost = true;
+        return result;
+    }
+    // Whatever arrived before this request (a late reply to an earlier attempt, noise) is
+    // not the answer to it.
+    if (::tcflush(m_fd, TCIFLUSH) != 0) {
+        result.deviceLost = true;
+        return result;
+    }
+    long long overrunsBefore = 0;
+    const bool counting = ReadOverruns(overrunsBefore);
+    if (!WriteAll(data, length)) {
+        result.deviceLost = true;
+        return result;
+    }
+
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_rxTimeoutMs);
+    // The raw input of one byte: at most a three-byte marker. It is read a byte at a time so
+    // that nothing after the reply is taken from the driver.
+    std::uint8_t raw[3];
+    std::size_t have = 0;
+    for (;;) {
+        const posixserial::MarkedByte decoded = posixserial::DecodeMarkedInput(raw, have);
+        if (decoded.complete) {
+            result.byte = decoded.byte;
+            result.count = 1;
+            result.errors |= decoded.errors;
+            break;
+        }
+        if (have == sizeof raw) { // cannot happen: three bytes always decode
+            break;
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        const int waitMs = static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
+        pollfd ready{m_fd, POLLIN, 0};
+        const int events = ::poll(&ready, 1, waitMs);
+        if (events < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            result.deviceLost = true;
+            break;
+        }
+        if (events == 0) {
+            break; // time-out, also when it runs out inside a marker
+        }
+        if ((ready.revents & POLLIN) != 0) {
+            const ssize_t n = ::read(m_fd, raw + have, 1);
+            if (n > 0) {
+                have += static_cast<std::size_t>(n);
+                continue;
+            }
+            if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+                continue;
+            }
+            // An error, or the end of input although poll reported some: hung up.
+            result.deviceLost = true;
+            break;
+        }
+        result.deviceLost = true; // POLLHUP, POLLERR or POLLNVAL without input
+        break;
+    }
+
+    long long overrunsAfter = 0;
+    if (counting && !result.deviceLost && ReadOverruns(overrunsAfter) &&
+        overrunsAfter != overrunsBefore) {
+        result.errors |= LINE_OVERRUN;
+    }
+    return result;
+}
+
+void PosixSerialPort::Close() {
+    if (m_fd < 0) {
+        return;
+    }
+    // The exclusive flag belongs to the terminal, which can outlive this descriptor (a
+    // pseudo-terminal does while its master stays open); clear it for the next user.
+    RetryIoctl(m_fd, TIOCNXCL, nullptr);
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+bool PosixSerialPort::WriteAll(const std::uint8_t* data, std::size_t length) {
+    while (length > 0) {
+        const ssize_t n = ::write(m_fd, data, length);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (n == 0) {
+            return false;
+        }
+        data += n;
+        length -= static_cast<std::size_t>(n);
+    }
+    // The reply time counts from when the last byte has left the port: at 1200 baud a large
+    // block is on the wire for more than eight seconds, longer than the usual time-out.
+    while (::tcdrain(m_fd) != 0) {
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool PosixSerialPort::ReadOverruns(long long& count) {
+    if (!m_countsOverruns) {
+        return false;
+    }
+    serial_icounter_struct counters{};
+    if (RetryIoctl(m_fd, TIOCGICOUNT, &counters) != 0) {
+        if (NotSupported(errno)) {
+            m_countsOverruns = false;
+        }
+        return false;
+    }
+    // Lost by the UART (overrun) or by the driver's buffer (buf_overrun).
+    count = static_cast<long long>(counters.overrun) + counters.buf_overrun;
+    return true;
+}

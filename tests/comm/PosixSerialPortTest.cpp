@@ -1,0 +1,234 @@
+// The POSIX serial port, driven against a pseudo-terminal: the port opens the slave side, the
+// test plays the controller on the master side.
+#include "comm/PosixSerialPort.h"
+
+#include "support/TempDir.h"
+
+#include <chrono>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <numeric>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+bool WaitReadable(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 5000) == 1 && (p.revents & POLLIN) != 0;
+}
+
+// A pseudo-terminal. A second descriptor on the slave, opened before the port takes it, shows
+// the line's settings and input.
+struct Pty {
+    Pty() {
+        char name[128] = {};
+        EXPECT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0 &&
+                    ::ptsname_r(master, name, sizeof name) == 0);
+        slave = name;
+        watcher = ::open(name, O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    }
+    ~Pty() {
+        ::close(watcher);
+        HangUp();
+    }
+    void HangUp() { ::close(std::exchange(master, -1)); }
+
+    // What the port sent: until `count` bytes have come or none come for five seconds.
+    Bytes Read(std::size_t count) const {
+        Bytes bytes(count);
+        std::size_t have = 0;
+        for (ssize_t n = 0; have < count && WaitReadable(master) &&
+                            (n = ::read(master, &bytes[have], count - have)) > 0;) {
+            have += static_cast<std::size_t>(n);
+        }
+        bytes.resize(have);
+        return bytes;
+    }
+    void Write(const Bytes& bytes) const {
+        EXPECT_EQ(::write(master, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+    }
+
+    int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    int watcher = -1;
+    std::string slave;
+};
+
+// The controller's side of one exchange: reads the request into `request`, then writes
+// `answer`, or hangs up when there is none.
+std::jthread Controller(Pty& pty, std::size_t length, Bytes answer, Bytes& request) {
+    return std::jthread([&pty, length, answer, &request] {
+        request = pty.Read(length);
+        if (answer.empty()) {
+            pty.HangUp();
+        } else {
+            pty.Write(answer);
+        }
+    });
+}
+
+TEST(PosixSerialPort, OpenFailsForWhatIsNoFreeTerminal) {
+    TempDir dir;
+    TempDir::Write(dir.File("plain"), "x");
+    for (const std::string& path :
+         {dir.File("missing"), dir.File("plain"), dir.Path(), std::string("/dev/null")}) {
+        PosixSerialPort port;
+        EXPECT_FALSE(port.Open(path)) << path;
+        EXPECT_FALSE(port.IsOpen()) << path;
+    }
+}
+
+// The port is held exclusively while open and free again after Close (the kernel's exclusive
+// flag, which root could ignore, is cleared too).
+TEST(PosixSerialPort, HoldsThePortExclusively) {
+    Pty pty;
+    PosixSerialPort first;
+    PosixSerialPort second;
+    int exclusive = -1;
+    ASSERT_TRUE(first.Open(pty.slave));
+    EXPECT_TRUE(first.IsOpen());
+    EXPECT_TRUE(::ioctl(pty.watcher, TIOCGEXCL, &exclusive) == 0 && exclusive == 1);
+    EXPECT_FALSE(second.Open(pty.slave));
+
+    first.Close();
+    EXPECT_FALSE(first.IsOpen());
+    EXPECT_TRUE(::ioctl(pty.watcher, TIOCGEXCL, &exclusive) == 0 && exclusive == 0);
+    EXPECT_TRUE(second.Open(pty.slave));
+}
+
+TEST(PosixSerialPort, ConfiguresARawLineAtEveryRate) {
+    Pty pty;
+    PosixSerialPort port;
+    EXPECT_FALSE(port.Configure(1200, 100)); // not open yet
+    ASSERT_TRUE(port.Open(pty.slave));
+    for (const int baud : {1200, 14400, 56000, 115200}) {
+        EXPECT_TRUE(port.Configure(baud, 100)) << baud;
+    }
+    termios line{};
+    ASSERT_EQ(::tcgetattr(pty.watcher, &line), 0);
+    EXPECT_EQ(line.c_iflag, tcflag_t(INPCK | PARMRK));
+    EXPECT_EQ(line.c_oflag | line.c_lflag, 0u);
+    EXPECT_EQ(line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CREAD | CLOCAL),
+              tcflag_t(CS8 | CREAD | CLOCAL));
+    EXPECT_EQ(line.c_cc[VMIN] | line.c_cc[VTIME], 0);
+    EXPECT_FALSE(port.Configure(0, 100));
+}
+
+// The request arrives unchanged and the first byte of the answer is the reply; a 0xFF, which
+// the line doubles in the input, comes back as one byte; input from before the request (a
+// late answer to an earlier attempt) is not taken for the reply.
+TEST(PosixSerialPort, TransactWritesTheRequestAndReadsOneReplyByte) {
+    Bytes frame(1029);
+    std::iota(frame.begin(), frame.end(), std::uint8_t{1});
+    const struct {
+        Bytes request;
+        Bytes answer;
+        Bytes stale;
+    } cases[] = {
+        {{0x05}, {0x06}, {}},
+        {Bytes(frame.begin(), frame.begin() + 133), {0x15}, {}},
+        {frame, {0xFF}, {}},
+        {{0x04}, {0xFF, 0x00, 0x06}, {}},
+        {{0x04}, {0x00, 0x06}, {}},
+        {{0x05}, {0x06}, {0x15}},
+        {{0x05}, {0x06}, {0x15, 0xFF}},
+    };
+    Pty pty;
+    PosixSerialPort port;
+    ASSERT_TRUE(port.Open(pty.slave));
+    ASSERT_TRUE(port.Configure(115200, 5000));
+    for (const auto& c : cases) {
+        if (!c.stale.empty()) {
+            pty.Write(c.stale);
+            ASSERT_TRUE(WaitReadable(pty.watcher)); // the stale input is in the port's queue
+        }
+        Bytes request;
+        std::jthread controller = Controller(pty, c.request.size(), c.answer, request);
+        const TransactResult result = port.Transact(c.request.data(), c.request.size());
+        controller.join();
+        EXPECT_EQ(request, c.request);
+        EXPECT_TRUE(result.count == 1 && result.byte == c.answer.front() && result.errors == 0 &&
+                    !result.deviceLost)
+            << int(result.byte) << " from " << ::testing::PrintToString(c.answer);
+    }
+}
+
+TEST(PosixSerialPort, TransactTimesOutWithoutAnAnswer) {
+    Pty pty;
+    PosixSerialPort port;
+    ASSERT_TRUE(port.Open(pty.slave));
+    ASSERT_TRUE(port.Configure(115200, 50));
+    const std::uint8_t enq = 0x05;
+    const auto start = Clock::now();
+    const TransactResult result = port.Transact(&enq, 1);
+    const auto elapsed = Clock::now() - start;
+    EXPECT_TRUE(result.count == 0 && !result.deviceLost);
+    EXPECT_GE(elapsed, std::chrono::milliseconds(50));
+    EXPECT_LT(elapsed, std::chrono::milliseconds(3000));
+    EXPECT_EQ(pty.Read(1), Bytes{0x05});
+}
+
+// Hung up before the request or while the reply is awaited; or never opened.
+TEST(PosixSerialPort, TransactReportsALostDevice) {
+    const std::uint8_t enq = 0x05;
+    for (const bool whileWaiting : {false, true}) {
+        Pty pty;
+        PosixSerialPort port;
+        ASSERT_TRUE(port.Open(pty.slave));
+        ASSERT_TRUE(port.Configure(115200, 5000));
+        Bytes request;
+        std::jthread controller;
+        if (whileWaiting) {
+            controller = Controller(pty, 1, {}, request);
+        } else {
+            pty.HangUp();
+        }
+        const auto start = Clock::now();
+        const TransactResult result = port.Transact(&enq, 1);
+        EXPECT_TRUE(result.deviceLost && result.count == 0) << whileWaiting;
+        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(4000)) << whileWaiting;
+    }
+    EXPECT_TRUE(PosixSerialPort().Transact(&enq, 1).deviceLost);
+}
+
+// The marked input: a doubled 0xFF is one 0xFF, 0xFF 0x00 x is x received with an error; a
+// marker not yet complete needs more input.
+TEST(PosixSerialPort, DecodesMarkedInput) {
+    constexpr unsigned kMarked = LINE_PARITY | LINE_FRAME;
+    const struct {
+        Bytes raw;
+        std::uint8_t byte;
+        unsigned errors;
+        std::size_t used;
+    } cases[] = {
+        {{0x06}, 0x06, 0, 1},
+        {{0x06, 0xFF}, 0x06, 0, 1},
+        {{0xFF, 0xFF, 0x00}, 0xFF, 0, 2},
+        {{0xFF, 0x00, 0x06}, 0x06, kMarked, 3},
+        {{0xFF, 0x00, 0x00}, 0x00, kMarked, 3}, // also a break
+        {{0xFF, 0x00, 0xFF, 0xFF}, 0xFF, kMarked, 3},
+        {{0xFF, 0x42}, 0xFF, 0, 1}, // no marker: taken as it stands
+    };
+    for (const auto& c : cases) {
+        const auto decoded = posixserial::DecodeMarkedInput(c.raw.data(), c.raw.size());
+        const std::string raw = ::testing::PrintToString(c.raw);
+        EXPECT_TRUE(decoded.complete && decoded.byte == c.byte && decoded.errors == c.errors &&
+                    decoded.used == c.used)
+            << raw;
+        // Cut anywhere inside (a marker split across reads), it is not yet a byte.
+        for (std::size_t cut = 0; cut < c.used; ++cut) {
+            EXPECT_FALSE(posixserial::DecodeMarkedInput(c.raw.data(), cut).complete)
+                << raw << " cut at " << cut;
+        }
+    }
+}
+
+} // namespace
