@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 #include "ConsolePrompter.h"
 #include "ProfileCommands.h"
+#include "SendCommand.h"
 #include "VoltCommands.h"
 #include "framework/AppPaths.h"
 #include "framework/SettingsStore.h"
@@ -31,6 +32,7 @@ void PrintUsage(std::ostream& out, const std::vector<Command>& commands) {
 int main(int argc, char** argv) {
     std::vector<Command> commands = ProfileCommands();
     commands.push_back(VoltCommand());
+    commands.push_back(SendCommand());
     std::vector<std::string> args(argv + 1, argv + argc);
 
     std::string settingsPath = apppaths::DefaultSettingsPath();

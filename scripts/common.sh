@@ -31,9 +31,9 @@ ensure_packages() {
   fi
 }
 
-# build_tree DIR [extra cmake arguments...]
+# build_tree DIR [extra cmake arguments...]; TESSARON_BUILD_TARGET limits the build to one target.
 build_tree() {
   local dir="$1"; shift
   cmake -S "$TESSARON_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$dir" --parallel "$(nproc)"
+  cmake --build "$dir" --parallel "$(nproc)" ${TESSARON_BUILD_TARGET:+--target "$TESSARON_BUILD_TARGET"}
 }

@@ -1,22 +1,15 @@
 // tessaron-cli run as a real process on real files: what it prints, its exit status, and
 // that a refused command writes nothing.
-#include "support/RunProcess.h"
-#include "support/TempDir.h"
+#include "support/CliFixture.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-const std::string kCli = TESSARON_CLI;
 const std::string kData = TESSARON_TEST_DATA;
 
-class CliTest : public ::testing::Test {
+class CliTest : public CliFixture {
 protected:
-    ProcessResult Cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--settings", dir.File("tessaron.ini")});
-        return RunProcess(kCli, args);
-    }
-
     // A new default profile, the starting point of most cases.
     std::string Profile() {
         EXPECT_EQ(Cli({"new", dir.File("lens.lcp")}).exitCode, 0);
@@ -35,8 +28,6 @@ protected:
         }
         return ::testing::AssertionFailure() << "no \"" << part << "\" in:\n" << text;
     }
-
-    TempDir dir;
 };
 
 // new takes the settings file's defaults, then the parameters given; set -o writes a copy.
@@ -150,10 +141,10 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
         EXPECT_FALSE(result.err.empty());
     }
     EXPECT_FALSE(TempDir::Exists(a));
-    const auto help = RunProcess(kCli, {"--help"});
+    const auto help = RunProcess(TESSARON_CLI, {"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(Has(help.out, "generate FILE.lcp"));
-    const auto version = RunProcess(kCli, {"--version"});
+    const auto version = RunProcess(TESSARON_CLI, {"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out.rfind("tessaron-cli ", 0), 0u);
 }

@@ -1,24 +1,14 @@
 // tessaron-cli on volt-phase tables, run as a real process: the form's checks and messages,
 // the listing, the sent codes, and that a refused command writes nothing.
-#include "support/RunProcess.h"
-#include "support/TempDir.h"
+#include "support/CliFixture.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-const std::string kCli = TESSARON_CLI;
 const std::string kData = TESSARON_TEST_DATA;
 
-class VoltCliTest : public ::testing::Test {
-protected:
-    ProcessResult Cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--settings", dir.File("tessaron.ini")});
-        return RunProcess(kCli, args);
-    }
-
-    TempDir dir;
-};
+using VoltCliTest = CliFixture;
 
 TEST_F(VoltCliTest, NewAppliesTheFieldsAndBuildsThePattern) {
     TempDir::Write(dir.File("tessaron.ini"), "[Settings]\r\nDAC Digit=10\r\n");
