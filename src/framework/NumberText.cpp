@@ -146,6 +146,27 @@ std::size_t ReadDigits(std::string_view text, std::size_t pos, unsigned long lon
     return pos;
 }
 
+// An optional sign and decimal digits at `pos`, as an int. The magnitude saturates one past
+// the int range, so `inRange` tells whether the value fits. Returns the end of the digits
+// (== the position after the sign when there are none).
+std::size_t ReadSignedInt(std::string_view text, std::size_t pos, int& value, bool& inRange) {
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    // INT_MIN has one more unit of magnitude than INT_MAX.
+    const unsigned long long limit = negative ? 0ULL - static_cast<unsigned long long>(INT_MIN)
+                                              : static_cast<unsigned long long>(INT_MAX);
+    unsigned long long magnitude = 0;
+    const std::size_t end = ReadDigits(text, pos, limit, magnitude);
+    inRange = magnitude <= limit;
+    magnitude = std::min(magnitude, limit);
+    value = static_cast<int>(negative ? -static_cast<long long>(magnitude)
+                                      : static_cast<long long>(magnitude));
+    return end;
+}
+
 } // namespace
 
 std::string FormatFixed(double value, int precision) {
@@ -247,23 +268,15 @@ std::optional<double> ParseDouble(std::string_view text) {
 }
 
 std::optional<int> ParseInt(std::string_view text) {
-    std::size_t pos = SkipSpace(text, 0);
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
-        ++pos;
-    }
-    // INT_MIN has one more unit of magnitude than INT_MAX.
-    const unsigned long long limit = negative ? 0ULL - static_cast<unsigned long long>(INT_MIN)
-                                              : static_cast<unsigned long long>(INT_MAX);
-    unsigned long long magnitude = 0;
-    const std::size_t end = ReadDigits(text, pos, limit, magnitude);
-    if (end == pos || magnitude > limit || SkipSpace(text, end) != text.size()) {
+    const std::size_t start = SkipSpace(text, 0);
+    int value = 0;
+    bool inRange = false;
+    const std::size_t end = ReadSignedInt(text, start, value, inRange);
+    const bool hasDigits = end > start && IsDigit(text[end - 1]);
+    if (!hasDigits || !inRange || SkipSpace(text, end) != text.size()) {
         return std::nullopt;
     }
-    const long long value =
-        negative ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
-    return static_cast<int>(value);
+    return value;
 }
 
 int ProfileInt(std::string_view text) {
@@ -271,19 +284,10 @@ int ProfileInt(std::string_view text) {
     while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
         ++pos;
     }
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
-        ++pos;
-    }
-    const unsigned long long limit = negative ? 0ULL - static_cast<unsigned long long>(INT_MIN)
-                                              : static_cast<unsigned long long>(INT_MAX);
-    unsigned long long magnitude = 0;
-    ReadDigits(text, pos, limit, magnitude);
-    magnitude = std::min(magnitude, limit);
-    const long long value =
-        negative ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
-    return static_cast<int>(value);
+    int value = 0;
+    bool inRange = false;
+    ReadSignedInt(text, pos, value, inRange); // saturates; text without digits reads as 0
+    return value;
 }
 
 } // namespace numtext
