@@ -1,0 +1,40 @@
+// The graph of the volt-phase form: the element codes of a volt-phase document drawn as a step
+// curve (the square pattern of level 1 and level 0 sections) over three vertical grid lines.
+//
+// The graph owns no data. It keeps a pointer to the document it shows and reads the document's
+// digits and element codes at every paint, so the hosting view only has to call update() when
+// the document changes. Like a form control with a border, the widget draws a one-pixel black
+// border and plots inside it, on a white background.
+#pragma once
+
+#include <QWidget>
+
+class CLC_VoltDoc;
+class QPainter;
+class QPaintEvent;
+class QRect;
+
+class CGraphicVolt : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit CGraphicVolt(QWidget* parent = nullptr);
+    ~CGraphicVolt() override;
+
+    // The document to draw, or nullptr for none (then only the background is drawn). The graph
+    // does not own it: the caller keeps it alive while it is set, or sets another first.
+    void SetDocument(const CLC_VoltDoc* document);
+    const CLC_VoltDoc* GetDocument() const { return m_document; }
+
+    // Draws the graph into `client` (the plot area inside the border): white background, the
+    // grid and the step curve of the document's codes. Serves paintEvent and drawing on any
+    // other paint device, such as an image. Leaves the painter's state as it found it and
+    // paints nothing outside `client`.
+    void Draw(QPainter& painter, const QRect& client) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    const CLC_VoltDoc* m_document = nullptr;
+};
