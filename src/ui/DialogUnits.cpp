@@ -29,9 +29,13 @@ DialogUnits::DialogUnits(const QFont& font) {
     m_baseY = std::max(1, metrics.height());
 }
 
-int DialogUnits::ToPixelsX(int units) const { return MulDiv(units, m_baseX, 4); }
+int DialogUnits::ToPixelsX(int units) const {
+    return MulDiv(units, m_baseX, 4);
+}
 
-int DialogUnits::ToPixelsY(int units) const { return MulDiv(units, m_baseY, 8); }
+int DialogUnits::ToPixelsY(int units) const {
+    return MulDiv(units, m_baseY, 8);
+}
 
 QRect DialogUnits::ToPixels(int x, int y, int width, int height) const {
     return {ToPixelsX(x), ToPixelsY(y), ToPixelsX(width), ToPixelsY(height)};

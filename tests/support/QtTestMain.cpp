@@ -1,9 +1,8 @@
 // The main of the widget tests: a QApplication on the offscreen platform, then GoogleTest.
-#include <gtest/gtest.h>
-
 #include <QApplication>
 #include <QStandardPaths>
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     // Set before Qt starts: the tests run without a display, also when the build runs the

@@ -1,9 +1,8 @@
 // Dialog units scale with the form font and round like dialog templates.
-#include <gtest/gtest.h>
+#include "ui/DialogUnits.h"
 
 #include <QWidget>
-
-#include "ui/DialogUnits.h"
+#include <gtest/gtest.h>
 
 TEST(DialogUnits, ScaleWithTheFontAndRoundToNearest) {
     const DialogUnits units;
