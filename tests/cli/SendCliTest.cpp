@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -27,46 +28,49 @@ TEST_F(SendCliTest, SendsTheCodesThatCodesLists) {
     EXPECT_EQ(result.out, "sent 300 elements (600 codes)\n");
     const auto commands = sim.Commands();
     ASSERT_EQ(commands.size(), 4u);
-    EXPECT_EQ(commands[1].arg1, 4); // line divisor 4
-    EXPECT_EQ(commands[2].letter, 'S');
-    EXPECT_EQ(commands[2].arg1, 0x2C); // 300 elements, low byte first
-    EXPECT_EQ(commands[2].arg2, 0x01);
+    EXPECT_EQ(
+        std::tie(commands[1].arg1, commands[2].letter, commands[2].elements, commands[3].letter),
+        std::make_tuple(std::uint8_t{4}, 'S', std::uint16_t{300}, 'Z'));
     EXPECT_EQ(commands[2].codes, expected);
-    EXPECT_EQ(commands[3].letter, 'Z');
     EXPECT_TRUE(sim.Problems().empty());
     EXPECT_GT(TempDir::Read(dir.File("p.log")).size(), 1000u);
-    sim.Stop();
 }
 
+// A failure prints the controller's message and exits 1; a usage error exits 2.
 TEST_F(SendCliTest, FailuresPrintTheControllerMessage) {
     const std::string lens = dir.File("lens.lcp");
     ASSERT_EQ(Cli({"new", lens}).exitCode, 0);
-    ControllerSimulator silent;
-    ControllerSimulator::Faults faults;
-    faults.silent = true;
-    silent.SetFaults(faults);
-    silent.Start();
-    struct Case {
-        std::vector<std::string> args;
+    const struct {
+        std::vector<std::string> args; // "@": the simulator's line
+        ControllerSimulator::Faults faults;
         int exitCode;
-        std::string err;
-    };
-    const Case cases[] = {
-        {{"send", lens, "--port", dir.File("no-such-port")}, 1, "Can't open COM-port\n"},
-        {{"send", lens, "--port", silent.SlavePath(), "--timeout", "20"},
+        std::string err; // empty: not checked
+    } cases[] = {
+        {{"--port", dir.File("no-such-port")}, {}, 1, "Can't open COM-port\n"},
+        {{"--port", "@", "--timeout", "20"}, {.silent = true}, 1, "Can't connect to controller\n"},
+        {{"--port", "@", "--timeout", "20"},
+         {.silentAfterSteps = 6}, // connected, then nothing more answered
          1,
-         "Can't connect to controller\n"},
-        {{"send", lens, "--speed", "12345"}, 2, ""},
-        {{"send", lens, "--frame-div", "3"}, 2, ""},
+         "Error during send data to controller\n"
+         "Error during send disconnect command to controller\n"},
+        {{"--speed", "12345"}, {}, 2, ""},
+        {{"--frame-div", "3"}, {}, 2, ""},
     };
     for (const auto& c : cases) {
-        const auto result = Cli(c.args);
+        ControllerSimulator sim;
+        sim.SetFaults(c.faults);
+        sim.Start();
+        std::vector<std::string> args{"send", lens};
+        for (const auto& arg : c.args) {
+            args.push_back(arg == "@" ? sim.SlavePath() : arg);
+        }
+        const auto result = Cli(args);
         EXPECT_EQ(result.exitCode, c.exitCode) << c.args.back();
+        EXPECT_TRUE(result.out.empty());
         if (!c.err.empty()) {
             EXPECT_EQ(result.err, c.err);
         }
     }
-    silent.Stop();
 }
 
 } // namespace

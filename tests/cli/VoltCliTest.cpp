@@ -30,29 +30,18 @@ TEST_F(VoltCliTest, NewAppliesTheFieldsAndBuildsThePattern) {
 
 // A refusal prints the message exactly and exits 1, a usage error exits 2; neither writes.
 TEST_F(VoltCliTest, RefusalsAndUsageErrorsWriteNothing) {
-    const std::string out = dir.File("out.vf");
-    const std::string golden = TempDir::Read(kData + "/volt-example.vf");
-    const std::string v2 = dir.File("v2.vf");
-    TempDir::Write(v2, '\x02' + golden.substr(1));
-    const std::string cut = dir.File("cut.vf");
-    TempDir::Write(cut, golden.substr(0, 40));
-    struct Case {
+    const std::string out = dir.File("out.vf"), v2 = dir.File("v2.vf");
+    TempDir::Write(v2, '\x02' + TempDir::Read(kData + "/volt-example.vf").substr(1));
+    const struct {
         std::vector<std::string> args;
         std::string message; // empty: a usage error, exit status 2
-    };
-    const Case cases[] = {
-        {{"volt", "new", out, "--elements", "4", "--section", "5"},
-         "Please enter an integer between 1 and 4.\n"},
+    } cases[] = {
         // The digits are read before the levels, whatever the order on the command line.
         {{"volt", "new", out, "--level1", "1000", "--digits", "10"},
          "Please enter an integer between 0 and 511.\n"},
-        {{"volt", "new", out, "--level0", "32768"},
-         "Please enter an integer between 0 and 32767.\n"},
-        {{"volt", "new", out, "--ref-voltage", "high"}, "Please enter a number.\n"},
         {{"volt", "new", dir.File("no/such/folder/p.vf")}, "Failed to save document.\n"},
         {{"show", v2}, "Unexpected file format.\n"},
-        {{"codes", cut}, "Unexpected file format.\n"},
-        {{"show", dir.File("absent.vf")}, "Failed to open document.\n"},
+        {{"codes", dir.File("absent.vf")}, "Failed to open document.\n"},
         {{"volt"}, ""},
         {{"volt", "old", out}, ""},
         {{"volt", "new", out, "--colour", "red"}, ""},
@@ -60,11 +49,10 @@ TEST_F(VoltCliTest, RefusalsAndUsageErrorsWriteNothing) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.back());
         const auto result = Cli(c.args);
+        EXPECT_EQ(result.exitCode, c.message.empty() ? 2 : 1);
         if (c.message.empty()) {
-            EXPECT_EQ(result.exitCode, 2);
             EXPECT_NE(result.err.find("usage: tessaron-cli volt new OUT.vf"), std::string::npos);
         } else {
-            EXPECT_EQ(result.exitCode, 1);
             EXPECT_EQ(result.err, c.message);
         }
         EXPECT_TRUE(result.out.empty());

@@ -1,6 +1,5 @@
 // The volt-phase document: defaults, the pattern, the sent codes, the form's "&Apply" and the
 // .vf file, including what a damaged or hand-made file may hold.
-#include "framework/Archive.h"
 #include "framework/NumberText.h"
 #include "framework/SettingsStore.h"
 #include "support/FakePrompter.h"
@@ -16,8 +15,7 @@ namespace {
 const std::string kExample = TESSARON_TEST_DATA "/volt-example.vf";
 using Codes = std::vector<std::uint16_t>;
 
-class CountingView : public VoltDocView {
-public:
+struct CountingView : VoltDocView {
     void OnUpdate(DocumentView*, int hint) override { hints.push_back(hint); }
     void SetCommentText(const std::string&) override {}
     std::vector<int> hints;
@@ -40,13 +38,13 @@ protected:
 };
 
 TEST_F(VoltDocTest, NewTakesUsableSettingsOrTheDefaults) {
-    struct Case {
+    const struct {
         const char* ini; // nullptr: no settings file yet
         int digits, elements;
-    };
-    for (const Case& c : {Case{nullptr, 16, 256},
-                          Case{"[Settings]\r\nDAC Digit=12\r\nNumber of elements = 64\r\n", 12, 64},
-                          Case{"[Settings]\nDAC Digit=9\nNumber of elements=513\n", 16, 256}}) {
+    } cases[] = {{nullptr, 16, 256},
+                 {"[Settings]\r\nDAC Digit=12\r\nNumber of elements = 64\r\n", 12, 64},
+                 {"[Settings]\nDAC Digit=9\nNumber of elements=513\n", 16, 256}};
+    for (const auto& c : cases) {
         if (c.ini != nullptr) {
             TempDir::Write(settings.Path(), c.ini);
         }
@@ -61,11 +59,10 @@ TEST_F(VoltDocTest, NewTakesUsableSettingsOrTheDefaults) {
 }
 
 TEST_F(VoltDocTest, PatternAlternatesSectionsStartingWithLevelOne) {
-    struct Case {
+    const struct {
         int elements, section, level1, level0;
         Codes expected;
-    };
-    const Case cases[] =
+    } cases[] =
         {
             {5, 2, 7, 3, {7, 7, 3, 3, 7}},     {4, 4, 9, 1, {9, 9, 9, 9}},
             {3, 0, 1, 2, {2, 2, 2}},           {3, -4, 1, 2, {2, 2, 2}},
@@ -81,11 +78,10 @@ TEST_F(VoltDocTest, PatternAlternatesSectionsStartingWithLevelOne) {
 }
 
 TEST_F(VoltDocTest, OutputCodesMirrorOneCodePerElement) {
-    struct Case {
+    const struct {
         int digits, elements;
         Codes element, sent;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {16, 2, {0, 32767}, {32768, 65535, 32767, 0}},
         {10, 1, {511}, {1023, 0}},
         {16, 2, {1, 2, 3, 4}, {32769, 32770, 32766, 32765}},      // more codes: the first N
@@ -94,9 +90,8 @@ TEST_F(VoltDocTest, OutputCodesMirrorOneCodePerElement) {
         {16, -1, {1}, {}},
     };
     for (const auto& c : cases) {
-        doc.m_nDacDigits = c.digits;
-        doc.m_nElements = c.elements;
-        doc.m_elementCodes = c.element;
+        std::tie(doc.m_nDacDigits, doc.m_nElements, doc.m_elementCodes) =
+            std::tie(c.digits, c.elements, c.element);
         doc.BuildOutputCodes();
         EXPECT_EQ(doc.m_codes, c.sent) << c.digits << " digits, " << c.elements << " elements";
     }
@@ -108,17 +103,12 @@ TEST_F(VoltDocTest, OutputCodesMirrorOneCodePerElement) {
         EXPECT_EQ(doc.m_elementCodes.size() * 2, 1024u);
         EXPECT_EQ(doc.m_codes.size(), 1024u);
     }
-}
-
-TEST_F(VoltDocTest, CodeVoltageScalesTheReferenceOverTheDacSteps) {
+    // The voltage of a code: the reference over the DAC's steps; none for a DAC without steps.
     doc.m_dRefVoltage = 5.0;
-    for (const auto& [digits, code, shown] : {std::tuple{16, 100, "0.007630"},
-                                              {16, 32767, "2.500000"},
-                                              {10, 511, "2.500000"},
-                                              {1, 1, "nan"}}) {
-        doc.m_nDacDigits = digits;
-        EXPECT_EQ(numtext::FormatFixed(doc.CodeVoltage(code)), shown) << digits;
-    }
+    doc.m_nDacDigits = 16;
+    EXPECT_EQ(numtext::FormatFixed(doc.CodeVoltage(32767)), "2.500000");
+    doc.m_nDacDigits = 1;
+    EXPECT_EQ(numtext::FormatFixed(doc.CodeVoltage(1)), "nan");
 }
 
 VoltFormTexts
@@ -134,10 +124,10 @@ TEST_F(VoltDocTest, ApplyWritesTheFieldsBuildsThePatternAndUpdatesEveryView) {
     CountingView form;
     New().AddView(&form);
     ASSERT_EQ(doc.ApplyParameters(With({})), CLC_VoltDoc::ApplyResult::Applied);
-    EXPECT_EQ(std::tie(doc.m_nElements, doc.m_nDacDigits, doc.m_nSection, doc.m_dRefVoltage),
-              std::make_tuple(10, 16, 2, 5.0));
+    EXPECT_EQ(std::tie(doc.m_nElements, doc.m_nDacDigits, doc.m_nSection, doc.m_dRefVoltage,
+                       doc.m_strComment),
+              std::make_tuple(10, 16, 2, 5.0, "note"));
     EXPECT_EQ(doc.m_elementCodes, (Codes{7, 7, 3, 3, 7, 7, 3, 3, 7, 7}));
-    EXPECT_EQ(doc.m_strComment, "note");
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(form.hints, std::vector<int>{HINT_FULL});
 }
@@ -147,13 +137,12 @@ TEST_F(VoltDocTest, ApplyStopsAtTheFirstFailingFieldWithItsMessage) {
     using R = CLC_VoltDoc::ApplyResult;
     using T = VoltFormTexts;
     const std::string range = "Please enter an integer between ";
-    struct Case {
+    const struct {
         VoltFormTexts texts;
         R result;
         std::string message;
         int elementsAfter, digitsAfter;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {With({{&T::elements, "600"}}), R::BadElements, range + "1 and 512.", 256, 16},
         {With({{&T::elements, "12.5"}}), R::BadElements, "Please enter an integer.", 256, 16},
         {With({{&T::dacDigits, "9"}}), R::BadDacDigits, range + "10 and 16.", 10, 16},
@@ -205,14 +194,6 @@ TEST_F(VoltDocTest, ExampleIsWrittenAndReadByteForByte) {
               std::make_tuple(16, 100, 200, 5.0, 6, 2));
     EXPECT_EQ(loaded.m_elementCodes, (Codes{200, 200, 100, 100}));
     EXPECT_TRUE(loaded.m_codes.empty() && loaded.m_strComment.empty() && !loaded.IsModified());
-}
-
-TEST_F(VoltDocTest, LongCommentTakesTheSixteenBitLengthPrefix) {
-    New().m_strComment = std::string(300, 'c');
-    doc.m_elementCodes.clear();
-    Archive ar = Archive::ForStoring();
-    doc.Serialize(ar);
-    EXPECT_EQ(ar.Buffer().substr(32), "\xFF\x2C\x01" + doc.m_strComment + std::string(2, '\0'));
 }
 
 TEST_F(VoltDocTest, BadFilesAreRefusedAndChangeNothing) {
