@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/Archive.h"
+#include "framework/Document.h"
 #include "framework/Prompter.h"
 
 #include <optional>
