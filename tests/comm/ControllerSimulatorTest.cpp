@@ -9,10 +9,8 @@
 #include <gtest/gtest.h>
 #include <numeric>
 #include <poll.h>
-#include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
-#include <utility>
 
 using namespace ctlframe;
 using Bytes = std::vector<std::uint8_t>;
@@ -21,16 +19,18 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The program's end of the line, raw.
-struct Line {
-    explicit Line(const std::string& path) : fd(open(path.c_str(), O_RDWR | O_NOCTTY)) {
+// A running simulator and the program's end of its line, raw.
+struct Rig {
+    explicit Rig(const Faults& faults = {}) {
+        sim.SetFaults(faults);
+        sim.Start();
         termios tio{};
         if (fd >= 0 && tcgetattr(fd, &tio) == 0) {
             cfmakeraw(&tio);
             tcsetattr(fd, TCSANOW, &tio);
         }
     }
-    ~Line() { close(fd); }
+    ~Rig() { close(fd); }
     void Send(const Bytes& bytes) const {
         ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
@@ -47,17 +47,9 @@ struct Line {
         }
         return got;
     }
-    int fd;
-};
 
-// A running simulator with the program's line open.
-struct Rig {
-    explicit Rig(const Faults& faults = {}) {
-        sim.SetFaults(faults);
-        sim.Start();
-    }
     ControllerSimulator sim;
-    Line line{sim.SlavePath()};
+    int fd = open(sim.SlavePath().c_str(), O_RDWR | O_NOCTTY);
 };
 
 std::vector<std::uint16_t> Codes(std::size_t count) {
@@ -106,17 +98,17 @@ void RunScript(Rig& rig, const std::vector<Step>& steps) {
     std::size_t sent = rig.sim.Transmissions().size();
     for (std::size_t i = 0; i < steps.size(); ++i) {
         SCOPED_TRACE("step " + std::to_string(i + 1));
-        rig.line.Send(steps[i].send);
+        rig.Send(steps[i].send);
         ++sent;
         if (steps[i].answer.empty()) {
             ASSERT_TRUE(rig.sim.WaitForTransmissions(sent, 5s));
         } else {
-            ASSERT_EQ(rig.line.Read(steps[i].answer.size()), steps[i].answer);
+            ASSERT_EQ(rig.Read(steps[i].answer.size()), steps[i].answer);
         }
     }
     rig.sim.SetFaults({.wrongByteOnSteps = 1, .wrongByte = 0xA5});
-    rig.line.Send({ENQ});
-    EXPECT_EQ(rig.line.Read(1), Bytes{0xA5}) << "an answer more than expected";
+    rig.Send({ENQ});
+    EXPECT_EQ(rig.Read(1), Bytes{0xA5}) << "an answer more than expected";
 }
 
 } // namespace
@@ -138,7 +130,8 @@ TEST(ControllerSimulator, FinishedCommandsAreRecorded) {
 TEST(ControllerSimulator, FaultyTransmissionsAreReportedAndNotAcknowledged) {
     const Bytes connect = CommandFrame('U'), load = CommandFrame('S', 2, 1, 1); // 257 elements
     const auto blocks = ProfileFrames(Codes(514));
-    const Bytes cut(connect.begin(), connect.begin() + 50), ready[] = {{ENQ}, load, blocks[0]};
+    const Bytes cut(connect.begin(), connect.begin() + 50);
+    const Bytes ready[] = {{ENQ}, load, blocks[0]};
     Bytes fill(blocks[1].begin() + 3, blocks[1].begin() + 1027);
     fill[4] = 0;
     const struct {
@@ -213,28 +206,12 @@ TEST(ControllerSimulator, PaceHoldsTheAnswerForTheWireTime) {
     const auto answerTime = [&](int baud, const Bytes& bytes, std::chrono::microseconds least) {
         rig.sim.SetPace(baud);
         const auto start = std::chrono::steady_clock::now();
-        rig.line.Send(bytes);
-        EXPECT_EQ(rig.line.Read(1), kAck);
+        rig.Send(bytes);
+        EXPECT_EQ(rig.Read(1), kAck);
         const auto took = std::chrono::steady_clock::now() - start;
         EXPECT_GE(took, least) << baud;
         EXPECT_LT(took, least + 2s) << baud;
     };
     answerTime(1200, {ENQ}, 16666us);
     answerTime(115200, CommandFrame('U'), 11631us);
-}
-
-// The simulator holds no lock: the program's exclusive open works and keeps others out, and
-// the line serves again after the program has closed it.
-TEST(ControllerSimulator, LineCanBeLockedClosedAndReopened) {
-    Rig rig;
-    EXPECT_EQ(flock(rig.line.fd, LOCK_EX | LOCK_NB), 0);
-    EXPECT_NE(flock(Line(rig.sim.SlavePath()).fd, LOCK_EX | LOCK_NB), 0);
-    RunScript(rig, Script("E. U."));
-    close(std::exchange(rig.line.fd, -1));
-    for (int session = 0; session < 2; ++session) {
-        Line again(rig.sim.SlavePath());
-        EXPECT_EQ(flock(again.fd, LOCK_EX | LOCK_NB), 0);
-        again.Send({EOT});
-        EXPECT_EQ(again.Read(1), kAck);
-    }
 }

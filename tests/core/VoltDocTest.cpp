@@ -49,11 +49,10 @@ TEST_F(VoltDocTest, NewTakesUsableSettingsOrTheDefaults) {
             TempDir::Write(settings.Path(), c.ini);
         }
         New();
-        EXPECT_EQ(doc.m_nDacDigits, c.digits);
+        EXPECT_EQ(std::tie(doc.m_nDacDigits, doc.m_nElements, doc.m_nSection, doc.m_nLevel1,
+                           doc.m_nLevel0, doc.m_dRefVoltage),
+                  std::make_tuple(c.digits, c.elements, 1, 0, 0, 0.0));
         EXPECT_EQ(doc.m_elementCodes, Codes(static_cast<std::size_t>(c.elements), 0));
-        EXPECT_EQ(std::tie(doc.m_nElements, doc.m_nSection, doc.m_nLevel1, doc.m_nLevel0),
-                  std::make_tuple(c.elements, 1, 0, 0));
-        EXPECT_EQ(doc.m_dRefVoltage, 0.0);
         EXPECT_TRUE(doc.m_strComment.empty() && doc.m_codes.empty() && !doc.IsModified());
     }
 }
