@@ -8,6 +8,7 @@
 #pragma once
 
 #include "comm/SerialPort.h"
+#include "framework/ControllerHost.h"
 
 #include <array>
 #include <atomic>
@@ -23,19 +24,6 @@
 #include <vector>
 
 class SettingsStore;
-
-enum ControllerCommand : int {
-    CMD_CONNECT = 0,
-    CMD_DISCONNECT = 1,
-    CMD_SEND_PROFILE = 2,
-};
-
-// What a send hands to the worker: its own copy of the codes (two per element), so the
-// document stays free to change while the transfer runs, and the element count.
-struct ProfileTransfer {
-    std::vector<std::uint16_t> codes;
-    std::uint16_t elements = 0;
-};
 
 // What the worker needs of the window (or of the command line tool).
 class ProtocolHost {

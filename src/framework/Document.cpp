@@ -43,6 +43,50 @@ bool Document::OnSaveDocument(const std::string& path) {
     return true;
 }
 
+bool Document::DoFileSave() {
+    return DoSave(m_path);
+}
+
+bool Document::DoSave(const std::string& path) {
+    std::string target = path;
+    if (target.empty()) {
+        FileDialogRequest request;
+        request.filter = m_fileType.filter;
+        if (!m_fileType.extension.empty()) {
+            request.defaultExtension = m_fileType.extension.substr(1);
+        }
+        // A new document is offered under its title with the type's extension.
+        request.initialName = m_title;
+        if (m_path.empty() && !m_fileType.extension.empty() &&
+            m_title.find('.') == std::string::npos && !m_title.empty()) {
+            request.initialName += m_fileType.extension;
+        }
+        request.overwritePrompt = true;
+        const auto choice = GetPrompter().AskSaveFile(request);
+        if (!choice) {
+            return false;
+        }
+        target = choice->path;
+    }
+    return OnSaveDocument(target);
+}
+
+bool Document::SaveModified() {
+    if (!m_modified) {
+        return true;
+    }
+    const std::string& name = m_path.empty() ? m_title : m_path;
+    const int answer = GetPrompter().MessageBox(FormatMessage(LoadString(IDP_ASK_TO_SAVE), {name}),
+                                                MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+    if (answer == IDCANCEL) {
+        return false;
+    }
+    if (answer == IDYES) {
+        return DoFileSave();
+    }
+    return true;
+}
+
 void Document::SetPathName(const std::string& path) {
     m_path = path;
     const auto slash = path.find_last_of('/');

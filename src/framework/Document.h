@@ -9,6 +9,7 @@
 #include <vector>
 
 class Archive;
+class ControllerHost;
 class Document;
 class Prompter;
 class SettingsStore;
@@ -30,6 +31,15 @@ public:
 struct AppContext {
     SettingsStore& settings;
     Prompter& prompter;
+    // The controller's host, for documents that can be sent; none outside the window program.
+    ControllerHost* controller = nullptr;
+};
+
+// The file type of a document: the filter of its file dialogs ("Name (*.ext)|*.ext||") and
+// the extension that Save As appends to a name typed without one.
+struct DocumentFileType {
+    std::string filter;
+    std::string extension; // with its dot: ".lcp"
 };
 
 class Document {
@@ -50,6 +60,20 @@ public:
     virtual bool OnSaveDocument(const std::string& path);
     virtual void Serialize(Archive& ar) = 0;
 
+    // Save and Save As. DoSave with an empty path (Save As, or Save of a document that has no
+    // file yet) asks for a file name first; false when the person cancels or saving fails.
+    bool DoFileSave();
+    bool DoSave(const std::string& path);
+    // Before the document is closed: when it has unsaved changes, asks "Save changes to ...?"
+    // and saves on Yes. False (keep the document open) on Cancel or a failed save.
+    bool SaveModified();
+    // Before the last window of the document closes. Documents that can be sent add the guard
+    // that keeps them open during a send.
+    virtual bool CanCloseFrame() { return SaveModified(); }
+
+    void SetFileType(DocumentFileType type) { m_fileType = std::move(type); }
+    const DocumentFileType& FileType() const { return m_fileType; }
+
     bool IsModified() const { return m_modified; }
     void SetModifiedFlag(bool modified = true) { m_modified = modified; }
     const std::string& GetPathName() const { return m_path; }
@@ -69,6 +93,7 @@ public:
 
 private:
     AppContext& m_context;
+    DocumentFileType m_fileType;
     std::vector<DocumentView*> m_views;
     std::string m_path;
     std::string m_title;

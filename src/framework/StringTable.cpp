@@ -39,7 +39,10 @@ const std::map<int, std::string>& Table() {
         {IDS_BUSY_CLOSE_DOC, "You can't close the document during sending data to\n"
                              "controller. Please wait for finishing of operation."},
         {IDS_CUSTOMIZE, "Customize"},
-        {ID_CONTROLLER_SEND, "Send\tF10"},
+        {ID_CONTROLLER_RECEIVE,
+         "Receive current information from controller\nReceive from controller"},
+        {ID_CONTROLLER_SEND, "Send current information to controller\nSend to controller"},
+        {ID_CONTROLLER_CONNECT, "Connect to controller\nConnect to controller"},
         {IDS_CANT_OPEN_PORT, "Can't open COM-port"},
         {IDS_APP_TITLE, "Tessaron"},
         {ID_INDICATOR_TRANSFER, "data transfer..."},

@@ -28,7 +28,11 @@ enum StringId : int {
     IDS_BUSY_CLOSE_APP = 221,
     IDS_BUSY_CLOSE_DOC = 222,
     IDS_CUSTOMIZE = 20538,
+    // The controller's commands: their prompts, the status bar text before the line break and
+    // the tool tip after it.
+    ID_CONTROLLER_RECEIVE = 32774,
     ID_CONTROLLER_SEND = 32775,
+    ID_CONTROLLER_CONNECT = 32776,
     IDS_CANT_OPEN_PORT = 32780,
     IDS_APP_TITLE = 57344,
     ID_INDICATOR_TRANSFER = 59142,

@@ -116,6 +116,24 @@ void CLC_VoltDoc::BuildOutputCodes() {
     m_codes = daccodes::Mirrored(levels, m_nDacDigits);
 }
 
+bool CLC_VoltDoc::CanCloseFrame() {
+    return Document::CanCloseFrame() &&
+           controller::AllowsClose(Context().controller, GetPrompter());
+}
+
+bool CLC_VoltDoc::OnSend() {
+    if (!OnUpdateSend().enabled) {
+        return false;
+    }
+    BuildOutputCodes();
+    return controller::PostSend(Context().controller, m_codes,
+                                static_cast<std::uint16_t>(UsableElementCount()));
+}
+
+CommandState CLC_VoltDoc::OnUpdateSend() const {
+    return controller::SendState(Context().controller);
+}
+
 double CLC_VoltDoc::CodeVoltage(int code) const {
     const double steps = std::ldexp(1.0, m_nDacDigits) - 2.0;
     if (!(steps > 0.0)) {

@@ -5,6 +5,7 @@
 // same two-codes-per-element arrangement as a profile. It is stored in a .vf file.
 #pragma once
 
+#include "framework/ControllerHost.h"
 #include "framework/Document.h"
 
 #include <cstdint>
@@ -36,6 +37,12 @@ public:
     // Document overrides.
     bool OnNewDocument() override;
     void Serialize(Archive& ar) override;
+    // The save prompt, then the send guard: the window stays open while a send runs.
+    bool CanCloseFrame() override;
+
+    // "Send": builds the codes and hands a copy of them to the controller's worker.
+    bool OnSend();
+    CommandState OnUpdateSend() const;
 
     // "&Apply" of the form: reads the fields in the form's order (elements, digits, section,
     // level 1, level 0, comment, reference voltage), each checked and written into the
