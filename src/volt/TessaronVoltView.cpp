@@ -1,0 +1,301 @@
+#include "volt/TessaronVoltView.h"
+
+#include "framework/NumberText.h"
+#include "framework/Prompter.h"
+#include "graphs/GraphicVolt.h"
+#include "shell/ChildFrame.h"
+#include "ui/DialogUnits.h"
+#include "ui/FormExchange.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QTextCursor>
+#include <algorithm>
+
+namespace {
+
+// The form measures 251 x 203 dialog units.
+constexpr int kFormWidth = 251;
+constexpr int kFormHeight = 203;
+
+// Sizes of the parameter fields and of a line of text, in dialog units.
+constexpr int kFieldWidth = 40;
+constexpr int kFieldHeight = 13;
+constexpr int kLabelHeight = 8;
+// Labels stand this much lower than their field, so that the texts line up.
+constexpr int kLabelDrop = 2;
+
+// Where the labels of the two columns of fields start and how wide they may be.
+constexpr int kLeftLabelX = 4, kLeftLabelWidth = 80;
+constexpr int kRightLabelX = 132, kRightLabelWidth = 73;
+// The voltage texts may grow up to the column of the Apply button.
+constexpr int kVoltageRight = 205;
+
+QLabel* AddLabel(QWidget* form, const DialogUnits& units, const char* text, int x, int y,
+                 int width) {
+    auto* label = new QLabel(QString::fromLatin1(text), form);
+    label->setTextFormat(Qt::PlainText);
+    units.Place(label, x, y, width, kLabelHeight);
+    return label;
+}
+
+// The label left of a field whose top is at `fieldY`. A text too long for its room (in a wide
+// font) breaks into two lines centred on the field instead of being cut off.
+void AddFieldLabel(QWidget* form, const DialogUnits& units, const char* text, int x, int fieldY,
+                   int width) {
+    QLabel* label = AddLabel(form, units, text, x, fieldY + kLabelDrop, width);
+    if (label->sizeHint().width() <= label->width()) {
+        return;
+    }
+    label->setWordWrap(true);
+    const int height = label->heightForWidth(label->width());
+    const int middle = units.ToPixels(x, fieldY, width, kFieldHeight).center().y();
+    label->setGeometry(label->x(), std::max(0, middle - height / 2), label->width(), height);
+}
+
+} // namespace
+
+CTessaronVoltView::CTessaronVoltView(CLC_VoltDoc& document, QWidget* parent)
+    : QWidget(parent), m_document(document) {
+    // The font first: the controls inherit it and the dialog units derive from it.
+    setFont(DialogUnits::FormFont());
+    CreateControls();
+    resize(sizeHint());
+    m_document.AddView(this);
+}
+
+CTessaronVoltView::~CTessaronVoltView() {
+    m_document.RemoveView(this);
+}
+
+QLineEdit* CTessaronVoltView::AddField(int id, bool digitsOnly, int x, int y) {
+    auto* field = new QLineEdit(this);
+    field->setObjectName(QString::number(id));
+    if (digitsOnly) {
+        field->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), field));
+    }
+    DialogUnits(font()).Place(field, x, y, kFieldWidth, kFieldHeight);
+    connect(field, &QLineEdit::textChanged, this, &CTessaronVoltView::OnParamChange);
+    // Enter presses the default button, as on any form.
+    connect(field, &QLineEdit::returnPressed, this, [this] {
+        if (m_apply->isEnabled()) {
+            m_apply->click();
+        }
+    });
+    return field;
+}
+
+void CTessaronVoltView::CreateControls() {
+    const DialogUnits units(font());
+
+    // Created in the order the Tab key visits them; each label comes before its field.
+    AddFieldLabel(this, units, "Number of elements in section:", kLeftLabelX, 4, kLeftLabelWidth);
+    m_editSection = AddField(IDC_SECTION, true, 86, 4);
+    AddFieldLabel(this, units, "Number of elements:", kLeftLabelX, 18, kLeftLabelWidth);
+    m_editElements = AddField(IDC_ELEMENTS, true, 86, 18);
+    AddFieldLabel(this, units, "Code for DAC (Level 1):", kLeftLabelX, 32, kLeftLabelWidth);
+    m_editLevel1 = AddField(IDC_LEVEL1, true, 86, 32);
+    AddFieldLabel(this, units, "Code for DAC (Level 0):", kLeftLabelX, 46, kLeftLabelWidth);
+    m_editLevel0 = AddField(IDC_LEVEL0, true, 86, 46);
+
+    AddFieldLabel(this, units, "Reference voltage:", kRightLabelX, 4, kRightLabelWidth);
+    m_editRefVoltage = AddField(IDC_REF_VOLTAGE, false, 207, 4);
+    AddFieldLabel(this, units, "Digits in DAC:", kRightLabelX, 18, kRightLabelWidth);
+    m_editDacDigits = AddField(IDC_DAC_DIGITS, true, 207, 18);
+
+    // The voltages stand in the rows of the two level codes.
+    AddLabel(this, units, "Voltage:", kRightLabelX, 34, 29);
+    m_voltage1 = AddLabel(this, units, "", 163, 34, 32);
+    m_voltage1->setObjectName(QString::number(IDC_VOLTAGE1));
+    AddLabel(this, units, "Voltage:", kRightLabelX, 48, 29);
+    m_voltage0 = AddLabel(this, units, "", 163, 48, 32);
+    m_voltage0->setObjectName(QString::number(IDC_VOLTAGE0));
+
+    m_apply = new QPushButton(QStringLiteral("&Apply"), this);
+    m_apply->setObjectName(QString::number(IDC_APPLY));
+    m_apply->setDefault(true);
+    m_apply->setEnabled(false);
+    units.Place(m_apply, 207, 45, 40, 14);
+    connect(m_apply, &QPushButton::clicked, this, &CTessaronVoltView::OnApply);
+
+    m_graph = new CGraphicVolt(this);
+    m_graph->setObjectName(QString::number(IDC_GRAPH));
+    m_graph->SetDocument(&m_document);
+    units.Place(m_graph, 4, 63, 243, 115);
+
+    // The comment's label may reach up to the comment itself.
+    QLabel* commentLabel = AddLabel(this, units, "Comment:", 4, 181 + kLabelDrop, 32);
+    commentLabel->resize(std::clamp(commentLabel->sizeHint().width(), commentLabel->width(),
+                                    units.ToPixelsX(37) - commentLabel->x()),
+                         commentLabel->height());
+    m_comment = new QPlainTextEdit(this);
+    m_comment->setObjectName(QString::number(IDC_COMMENT));
+    // Tab leaves the comment for the next control; Enter starts a new line.
+    m_comment->setTabChangesFocus(true);
+    units.Place(m_comment, 37, 181, 157, 21);
+    connect(m_comment, &QPlainTextEdit::textChanged, this, &CTessaronVoltView::OnCommentChange);
+
+    m_insertPath = new QPushButton(QStringLiteral("Insert &Path"), this);
+    m_insertPath->setObjectName(QString::number(IDC_INSERT_PATH));
+    units.Place(m_insertPath, 197, 181, 50, 21);
+    connect(m_insertPath, &QPushButton::clicked, this, &CTessaronVoltView::OnInsertPath);
+
+    QWidget* const order[] = {m_editSection, m_editElements,   m_editLevel1,
+                              m_editLevel0,  m_editRefVoltage, m_editDacDigits,
+                              m_apply,       m_comment,        m_insertPath};
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
+}
+
+QWidget* CTessaronVoltView::Control(int id) const {
+    return findChild<QWidget*>(QString::number(id), Qt::FindDirectChildrenOnly);
+}
+
+QSize CTessaronVoltView::sizeHint() const {
+    return DialogUnits(font()).ToPixels(0, 0, kFormWidth, kFormHeight).size();
+}
+
+QSize CTessaronVoltView::minimumSizeHint() const {
+    return sizeHint();
+}
+
+void CTessaronVoltView::OnInitialUpdate() {
+    OnUpdate(nullptr, HINT_FULL);
+    // Inside a child frame the frame takes exactly the form's size and keeps it.
+    if (auto* frame = qobject_cast<ChildFrame*>(parentWidget())) {
+        frame->ResizeParentToFit();
+        frame->SetSizeLimits(frame->size(), frame->size());
+    }
+}
+
+void CTessaronVoltView::OnUpdate(DocumentView* /*sender*/, int /*hint*/) {
+    const CLC_VoltDoc& doc = m_document;
+    m_filling = true;
+    FormExchange::WriteInt(m_editElements, doc.m_nElements);
+    FormExchange::WriteInt(m_editDacDigits, doc.m_nDacDigits);
+    FormExchange::WriteInt(m_editSection, doc.m_nSection);
+    FormExchange::WriteInt(m_editLevel1, doc.m_nLevel1);
+    FormExchange::WriteInt(m_editLevel0, doc.m_nLevel0);
+    FormExchange::WriteDouble(m_editRefVoltage, doc.m_dRefVoltage);
+    m_filling = false;
+    SetCommentText(doc.m_strComment);
+
+    m_apply->setEnabled(false);
+    m_graph->update();
+    ShowVoltage(m_voltage0, doc.m_nLevel0);
+    ShowVoltage(m_voltage1, doc.m_nLevel1);
+}
+
+void CTessaronVoltView::ShowVoltage(QLabel* label, int code) {
+    // Six decimals in the C locale's notation, whatever the user's locale.
+    const QString text = QString::fromStdString(numtext::FormatFixed(m_document.CodeVoltage(code)));
+    label->setText(text);
+    // A large voltage widens its text up to the Apply button's column; what still does not fit
+    // is shown in full in the tip.
+    const DialogUnits units(font());
+    const int room = units.ToPixelsX(kVoltageRight) - label->x();
+    const int needed = label->fontMetrics().horizontalAdvance(text);
+    label->resize(std::clamp(needed, units.ToPixelsX(32), room), label->height());
+    label->setToolTip(needed > room ? text : QString());
+}
+
+void CTessaronVoltView::SetCommentText(const std::string& comment) {
+    // The edit breaks lines with "\n" alone. A comment with "\r\n" breaks (from a file written
+    // elsewhere) gets them back when the view writes it, so an edit keeps the file's style.
+    m_crlfComment = comment.find("\r\n") != std::string::npos;
+    QString text = QString::fromStdString(comment);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    // Only a different text is set, so the caret and selection of an unchanged comment stay.
+    if (m_comment->toPlainText() == text) {
+        return;
+    }
+    m_filling = true;
+    m_comment->setPlainText(text);
+    m_filling = false;
+}
+
+std::string CTessaronVoltView::CommentText() const {
+    QString text = m_comment->toPlainText();
+    if (m_crlfComment) {
+        text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    }
+    return text.toStdString();
+}
+
+void CTessaronVoltView::OnParamChange() {
+    if (!m_filling) {
+        m_apply->setEnabled(true);
+    }
+}
+
+void CTessaronVoltView::OnCommentChange() {
+    if (m_filling) {
+        return;
+    }
+    m_document.m_strComment = CommentText();
+    m_document.UpdateCommentInViews(this);
+    m_document.SetModifiedFlag();
+}
+
+bool CTessaronVoltView::OnApply() {
+    const auto text = [](const QLineEdit* field) { return field->text().toStdString(); };
+    VoltFormTexts texts;
+    texts.elements = text(m_editElements);
+    texts.dacDigits = text(m_editDacDigits);
+    texts.section = text(m_editSection);
+    texts.level1 = text(m_editLevel1);
+    texts.level0 = text(m_editLevel0);
+    texts.comment = CommentText();
+    texts.refVoltage = text(m_editRefVoltage);
+
+    QLineEdit* failed = nullptr;
+    switch (m_document.ApplyParameters(texts)) {
+    case CLC_VoltDoc::ApplyResult::Applied:
+        // The document has updated every view, this one included.
+        m_apply->setEnabled(false);
+        return true;
+    case CLC_VoltDoc::ApplyResult::BadElements:
+        failed = m_editElements;
+        break;
+    case CLC_VoltDoc::ApplyResult::BadDacDigits:
+        failed = m_editDacDigits;
+        break;
+    case CLC_VoltDoc::ApplyResult::BadSection:
+        failed = m_editSection;
+        break;
+    case CLC_VoltDoc::ApplyResult::BadLevel1:
+        failed = m_editLevel1;
+        break;
+    case CLC_VoltDoc::ApplyResult::BadLevel0:
+        failed = m_editLevel0;
+        break;
+    case CLC_VoltDoc::ApplyResult::BadRefVoltage:
+        failed = m_editRefVoltage;
+        break;
+    }
+    // The message has been shown; the field is for the user to correct, and Apply stays.
+    if (failed != nullptr) {
+        FormExchange::FocusField(failed);
+    }
+    return false;
+}
+
+void CTessaronVoltView::OnInsertPath() {
+    FileDialogRequest request;
+    request.defaultExtension = std::nullopt;
+    const auto choice = m_document.GetPrompter().AskOpenFile(request);
+    if (!choice) {
+        return;
+    }
+    // The path replaces the selection (or goes in at the caret); the change of the text then
+    // takes the comment into the document like typing does.
+    QTextCursor cursor = m_comment->textCursor();
+    cursor.insertText(QFile::decodeName(QByteArray::fromStdString(choice->path)));
+    m_comment->setTextCursor(cursor);
+}

@@ -1,0 +1,22 @@
+#include "volt/VoltChildFrame.h"
+
+#include <QEvent>
+
+CVoltChildFrame::CVoltChildFrame(Document& document, QWidget* parent)
+    : ChildFrame(document, parent) {
+    setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+}
+
+void CVoltChildFrame::ActivateFrame() {
+    showNormal();
+    ChildFrame::ActivateFrame();
+}
+
+void CVoltChildFrame::changeEvent(QEvent* event) {
+    ChildFrame::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMaximized)) {
+        setWindowState(windowState() & ~Qt::WindowMaximized);
+    }
+}
