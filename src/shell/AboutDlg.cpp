@@ -1,5 +1,6 @@
 #include "shell/AboutDlg.h"
 
+#include "shell/Icons.h"
 #include "ui/DialogUnits.h"
 
 #include <QLabel>
@@ -50,12 +51,11 @@ CAboutDlg::CAboutDlg(QWidget* parent, HyperlinkLabel::Opener opener) : QDialog(p
     setFont(DialogUnits::FormFont());
     const DialogUnits units(font());
 
-    // The program's icon is not drawn yet; the standard information icon stands in for it.
+    // The program's icon, as large as its place allows.
     auto* icon = new QLabel(this);
     units.Place(icon, 12, 11, 21, 20);
     const int iconSize = std::min(icon->width(), icon->height());
-    icon->setPixmap(
-        style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(iconSize, iconSize));
+    icon->setPixmap(AppIcon().pixmap(iconSize, iconSize));
 
     AddText(this, units, VersionText(), 40, 10, 105);
     AddText(this, units, QStringLiteral("Liquid-crystal phase profile designer"), 40, 23, 158);

@@ -8,6 +8,10 @@ ChildFrame::ChildFrame(Document& document, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
 }
 
+ChildFrame::~ChildFrame() {
+    delete widget();
+}
+
 void ChildFrame::ActivateFrame() {
     show();
     setFocus();

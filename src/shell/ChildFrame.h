@@ -16,6 +16,9 @@ class ChildFrame : public QMdiSubWindow {
 
 public:
     explicit ChildFrame(Document& document, QWidget* parent = nullptr);
+    // Deletes the view first: the frame's destroyed signal, on which the document of its last
+    // window goes, comes before Qt would delete the children.
+    ~ChildFrame() override;
 
     Document& GetDocument() const { return m_document; }
 

@@ -1,0 +1,83 @@
+// A document type of the window program: how its documents are made, which windows show them,
+// and the texts of its type string.
+//
+// The type string has seven fields separated by line breaks: window title, the name File New
+// offers, the file type's name, the file dialog's filter text, the extension, and the desktop
+// file type's ID and name.
+#pragma once
+
+#include "framework/ControllerHost.h"
+
+#include <QIcon>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class ChildFrame;
+class Document;
+class QMdiArea;
+struct AppContext;
+
+class DocTemplate {
+public:
+    enum Field {
+        windowTitle,
+        fileNewName,
+        fileTypeName,
+        filterName,
+        filterExt,
+        regFileTypeId,
+        regFileTypeName
+    };
+
+    // Makes a new, empty document of the type.
+    using DocumentFactory = std::function<std::unique_ptr<Document>(AppContext&)>;
+    // Makes a child frame with its view for a document of the type, puts it into the
+    // workspace and gives the view its initial update (the frame is not shown yet).
+    using FrameFactory = std::function<ChildFrame*(Document&, QMdiArea&)>;
+    // A command of the document's command table: handles it and answers true, or answers
+    // false when the type has no such command.
+    using CommandHandler = std::function<bool(Document&, int commandId)>;
+    // The state of a command of the document's command table; nothing when it has none.
+    using CommandStateHandler = std::function<std::optional<CommandState>(Document&, int)>;
+
+    DocTemplate(int resourceId, const std::string& typeString, DocumentFactory createDocument,
+                FrameFactory createFrame);
+
+    // The menu and icon resource of the type (129 profile, 130 volt-phase).
+    int ResourceId() const { return m_resourceId; }
+    // One field of the type string; "Volt-Phase files(*.vf)" for filterName, ".vf" for
+    // filterExt.
+    QString GetDocString(Field field) const;
+    // The filter for the file dialogs: "Volt-Phase files(*.vf)|*.vf||".
+    std::string FileFilter() const;
+    // Whether `path` has the type's extension (compared without regard to case).
+    bool MatchesPath(const QString& path) const;
+
+    std::unique_ptr<Document> CreateDocument(AppContext& context) const;
+    ChildFrame* CreateFrame(Document& document, QMdiArea& workspace) const {
+        return m_createFrame(document, workspace);
+    }
+
+    void SetCommandHandlers(CommandHandler onCommand, CommandStateHandler onUpdate);
+    bool OnCommand(Document& document, int commandId) const;
+    std::optional<CommandState> OnUpdateCommand(Document& document, int commandId) const;
+
+    void SetIcon(const QIcon& icon) { m_icon = icon; }
+    const QIcon& Icon() const { return m_icon; }
+
+    // Untitled documents are named after the type with a running number: "VoltPhase1".
+    QString NextUntitledName() { return GetDocString(fileNewName) + QString::number(++m_untitled); }
+
+private:
+    int m_resourceId;
+    QStringList m_fields;
+    DocumentFactory m_createDocument;
+    FrameFactory m_createFrame;
+    CommandHandler m_onCommand;
+    CommandStateHandler m_onUpdate;
+    QIcon m_icon;
+    int m_untitled = 0;
+};

@@ -1,0 +1,115 @@
+// The application object of the window program: the settings file, the document types, the
+// main frame and the communication worker, the open documents and the command line.
+#pragma once
+
+#include "framework/Document.h"
+#include "shell/RecentFileList.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class CLC_Protocol;
+class CMainFrame;
+class ChildFrame;
+class ControllerSimulator;
+class DocTemplate;
+class Prompter;
+class QPrinter;
+class QtPrompter;
+class SettingsStore;
+
+// What the command line asks for.
+struct AppOptions {
+    std::string settingsPath;   // empty: tessaron.ini beside the program
+    QStringList documents;      // files to open
+    bool unregister = false;    // /Unregister or /Unregserver
+    bool simulate = false;      // --simulate: a controller simulator inside the program
+    std::string simulateRecord; // --simulate-record FILE: the simulator writes what it received
+    QString error;              // set when the command line is malformed
+};
+
+// Parses the arguments that follow the program name (Qt's own options already taken out).
+AppOptions ParseCommandLine(const QStringList& arguments);
+
+class CTessaronApp : public QObject {
+    Q_OBJECT
+
+public:
+    // `prompter` replaces the window program's message boxes and file dialogs (tests);
+    // null uses the real ones.
+    explicit CTessaronApp(AppOptions options, Prompter* prompter = nullptr);
+    ~CTessaronApp() override;
+
+    // Start-up: settings, document types, main frame, worker, layout, command line. False
+    // when the program is not to run (the command line asked only to unregister).
+    bool InitInstance();
+
+    SettingsStore& Settings() const { return *m_settings; }
+    Prompter& GetPrompter() const { return *m_prompter; }
+    CMainFrame* MainFrame() const { return m_mainFrame.get(); }
+    CLC_Protocol* Protocol() const { return m_protocol.get(); }
+    ControllerSimulator* Simulator() const { return m_simulator.get(); }
+    RecentFileList& RecentFiles() { return m_recentFiles; }
+    const std::vector<std::unique_ptr<DocTemplate>>& Templates() const { return m_templates; }
+
+    // The open documents, in the order they were opened.
+    std::vector<Document*> Documents() const;
+    const DocTemplate* TemplateOf(const Document& document) const;
+    std::vector<ChildFrame*> FramesOf(const Document& document) const;
+    Document* ActiveDocument() const;
+
+    // File commands.
+    Document* OnFileNew();
+    Document* NewDocument(DocTemplate& type);
+    void OnFileOpen();
+    // Opens a file (or shows the window of a document that already has it open); null when
+    // it cannot be opened, after the document's message.
+    Document* OpenDocumentFile(const QString& path);
+    void OnOpenRecentFile(int index);
+    void OnFileSave(bool saveAs);
+    void OnFileClose();
+    void OnFilePrintSetup();
+    void OnWindowNew();
+    void OnAppAbout();
+    void OnHelp();
+    bool HasHelp() const;
+
+    // Asks every document with changes whether to save them; false when one is cancelled.
+    bool SaveAllModified();
+    // Closes every document (after SaveAllModified); false when the person kept one open.
+    bool CloseAllDocuments();
+
+    // The text the unregister request reports.
+    static QString UnregisterReport(bool complete);
+
+private:
+    struct OpenDocument;
+
+    void RegisterDocTemplates();
+    bool ProcessShellCommand();
+    ChildFrame* CreateFrame(OpenDocument& entry);
+    bool CloseDocument(Document& document, bool ask);
+    void OnFrameDestroyed(QObject* frame);
+    void UpdateFrameTitles(OpenDocument& entry);
+    OpenDocument* EntryOf(const Document& document) const;
+    QPrinter& Printer();
+
+    AppOptions m_options;
+    std::unique_ptr<SettingsStore> m_settings;
+    std::unique_ptr<QtPrompter> m_qtPrompter;
+    Prompter* m_prompter = nullptr;
+    RecentFileList m_recentFiles;
+    std::vector<std::unique_ptr<DocTemplate>> m_templates;
+    std::unique_ptr<AppContext> m_context;
+    std::unique_ptr<ControllerSimulator> m_simulator;
+    std::unique_ptr<CMainFrame> m_mainFrame;
+    std::unique_ptr<CLC_Protocol> m_protocol;
+    std::vector<std::unique_ptr<OpenDocument>> m_documents;
+    std::unique_ptr<QPrinter> m_printer;
+    bool m_bClosingAll = false;
+};

@@ -1,0 +1,251 @@
+// The window program end to end: the main frame with a volt-phase document, the worker and
+// the controller simulator on a pseudo-terminal, driven through the frame's commands.
+#include "shell/MainFrame.h"
+
+#include "ControllerSimulator.h"
+#include "framework/SettingsStore.h"
+#include "framework/StringTable.h"
+#include "shell/ChildFrame.h"
+#include "shell/CommandIds.h"
+#include "shell/CustomizeSheet.h"
+#include "shell/Page1.h"
+#include "shell/TessaronApp.h"
+#include "support/FakePrompter.h"
+#include "support/TempDir.h"
+#include "volt/LC_VoltDoc.h"
+#include "volt/TessaronVoltView.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDeadlineTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMdiArea>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+// Runs the event loop until `done` holds or the deadline passes.
+bool WaitUntil(const std::function<bool()>& done, int milliseconds = 15000) {
+    QDeadlineTimer deadline(milliseconds);
+    while (!done()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    // A program on its own settings file, with the simulator inside unless `settings` names a
+    // device of its own.
+    void Start(const std::string& settings = "[Settings]\nCOM_Speed=9\nCOM RxTimeout=300\n",
+               bool simulate = true) {
+        TempDir::Write(m_dir.File("tessaron.ini"), settings);
+        AppOptions options;
+        options.settingsPath = m_dir.File("tessaron.ini");
+        options.simulate = simulate;
+        m_app = std::make_unique<CTessaronApp>(options, &m_prompter);
+        ASSERT_TRUE(m_app->InitInstance());
+        m_frame = m_app->MainFrame();
+    }
+
+    QAction* Command(int id) const { return m_frame->Action(id); }
+    void Trigger(int id) const {
+        m_frame->UpdateCommandStates();
+        Command(id)->trigger();
+    }
+    bool Idle() const { return !m_frame->IsBusy(); }
+
+    // A new volt-phase table with 5 elements, section 2, levels 7 and 3, applied.
+    CLC_VoltDoc& NewVoltTable() {
+        auto* doc = static_cast<CLC_VoltDoc*>(m_app->OnFileNew());
+        auto* view = qobject_cast<CTessaronVoltView*>(m_frame->ActiveChildFrame()->widget());
+        const std::pair<int, const char*> fields[] = {
+            {1079, "5"}, {1078, "2"}, {1080, "7"}, {1081, "3"}};
+        for (const auto& [id, text] : fields) {
+            auto* edit = qobject_cast<QLineEdit*>(view->Control(id));
+            edit->selectAll();
+            QTest::keyClicks(edit, text);
+        }
+        QTest::mouseClick(qobject_cast<QPushButton*>(view->Control(1077)), Qt::LeftButton);
+        return *doc;
+    }
+
+    void Connect() {
+        Trigger(ID_CONTROLLER_CONNECT);
+        ASSERT_TRUE(WaitUntil([this] { return Idle(); }));
+        ASSERT_TRUE(Command(ID_CONTROLLER_CONNECT)->isChecked());
+    }
+
+    std::vector<std::string> Messages() const {
+        std::vector<std::string> texts;
+        for (const auto& shown : m_prompter.shown) {
+            texts.push_back(shown.text);
+        }
+        return texts;
+    }
+
+    TempDir m_dir;
+    FakePrompter m_prompter;
+    std::unique_ptr<CTessaronApp> m_app;
+    CMainFrame* m_frame = nullptr;
+};
+
+TEST_F(MainFrameTest, PlainStartShowsTheMainMenuWithoutADocumentAndReceiveIsNeverAvailable) {
+    Start();
+    EXPECT_TRUE(m_app->Documents().empty());
+    EXPECT_EQ(m_frame->CurrentMenuId(), 128);
+    EXPECT_EQ(m_frame->MenuTitles(), QStringList({"&File", "&View", "&Tools", "&Help"}));
+    EXPECT_FALSE(Command(ID_CONTROLLER_RECEIVE)->isEnabled());
+    EXPECT_FALSE(Command(ID_CONTROLLER_SEND)->isEnabled());
+
+    NewVoltTable();
+    EXPECT_EQ(m_frame->CurrentMenuId(), 130);
+    EXPECT_EQ(m_frame->MenuTitles(),
+              QStringList({"&File", "&Edit", "&View", "&Tools", "&Window", "&Help"}));
+    // The profile's own edit commands stay on the tool bar, disabled, but not in this menu.
+    for (QAction* popup : m_frame->menuBar()->actions()) {
+        EXPECT_FALSE(popup->menu()->actions().contains(Command(ID_EDIT_DATA)));
+    }
+    EXPECT_FALSE(Command(ID_EDIT_DATA)->isEnabled());
+    Connect();
+    m_frame->UpdateCommandStates();
+    EXPECT_FALSE(Command(ID_CONTROLLER_RECEIVE)->isEnabled());
+
+    // The tool bar holds the default buttons in order.
+    std::vector<int> ids;
+    for (QAction* action : m_frame->DefaultToolBar()->actions()) {
+        ids.push_back(action->isSeparator() ? 0 : action->data().toInt());
+    }
+    EXPECT_EQ(ids, (std::vector<int>{57600, 57601, 57603, 0, 57635, 57634, 57637, 32777, 32779, 0,
+                                     32776, 32775, 32774, 0, 57607, 0, 57664, 57669}));
+}
+
+TEST_F(MainFrameTest, ConnectSendDisconnectReachTheControllerWithTheTableCodes) {
+    Start();
+    CLC_VoltDoc& doc = NewVoltTable();
+    EXPECT_EQ(doc.m_elementCodes, (std::vector<std::uint16_t>{7, 7, 3, 3, 7}));
+    EXPECT_FALSE(Command(ID_CONTROLLER_SEND)->isEnabled()) << "Send needs an open link";
+
+    Connect();
+    ASSERT_TRUE(Command(ID_CONTROLLER_SEND)->isEnabled());
+    // Busy from the moment the send is posted: the pane animates, Connect is disabled.
+    Trigger(ID_CONTROLLER_SEND);
+    EXPECT_TRUE(m_frame->IsBusy());
+    EXPECT_TRUE(m_frame->IsSending());
+    EXPECT_FALSE(Command(ID_CONTROLLER_CONNECT)->isEnabled());
+    EXPECT_TRUE(Command(ID_CONTROLLER_SEND)->isChecked());
+    ASSERT_TRUE(WaitUntil([this] { return Idle(); }));
+    EXPECT_FALSE(m_frame->IsSending());
+    EXPECT_TRUE(m_frame->TransferPane()->text().isEmpty());
+
+    Trigger(ID_CONTROLLER_CONNECT); // now a disconnect
+    ASSERT_TRUE(WaitUntil([this] { return Idle(); }));
+    EXPECT_FALSE(Command(ID_CONTROLLER_CONNECT)->isChecked());
+    EXPECT_FALSE(Command(ID_CONTROLLER_SEND)->isEnabled());
+
+    const auto commands = m_app->Simulator()->Commands();
+    ASSERT_EQ(commands.size(), 4u); // connect, parameters, profile, disconnect
+    EXPECT_EQ(std::string(
+                  {commands[0].letter, commands[1].letter, commands[2].letter, commands[3].letter}),
+              "UQSZ");
+    EXPECT_EQ(commands[2].elements, 5);
+    // The level codes above the middle of the 16-bit range, then their mirror images below it.
+    EXPECT_EQ(commands[2].codes, (std::vector<std::uint16_t>{32775, 32775, 32771, 32771, 32775,
+                                                             32760, 32760, 32764, 32764, 32760}));
+    EXPECT_TRUE(m_app->Simulator()->Problems().empty());
+    EXPECT_TRUE(m_prompter.shown.empty());
+}
+
+TEST_F(MainFrameTest, FailedConnectShowsItsMessageBeforeTheCommandEndsAndStaysUnchecked) {
+    Start("[Settings]\nCOM_Device=" + m_dir.File("no-such-port") + "\n", false);
+    m_prompter.ExpectMessages();
+    Trigger(ID_CONTROLLER_CONNECT);
+    // Pressed again while the first is under way: disabled, nothing more is posted.
+    EXPECT_FALSE(Command(ID_CONTROLLER_CONNECT)->isEnabled());
+    Trigger(ID_CONTROLLER_CONNECT);
+    ASSERT_TRUE(WaitUntil([this] { return Idle(); }));
+    EXPECT_EQ(Messages(), std::vector<std::string>{LoadString(IDS_CANT_OPEN_PORT)});
+    EXPECT_FALSE(Command(ID_CONTROLLER_CONNECT)->isChecked());
+    EXPECT_TRUE(Command(ID_CONTROLLER_CONNECT)->isEnabled());
+}
+
+TEST_F(MainFrameTest, NothingClosesWhileTheControllerIsBusy) {
+    Start();
+    NewVoltTable();
+    Connect();
+    // A slow wire keeps the send under way while the test tries to close.
+    m_app->Simulator()->SetPace(1200);
+    m_prompter.ExpectMessages();
+    Trigger(ID_CONTROLLER_SEND);
+    ASSERT_TRUE(m_frame->IsSending());
+    ChildFrame* child = m_frame->ActiveChildFrame();
+    EXPECT_FALSE(child->close());
+    EXPECT_FALSE(m_frame->close());
+    // The document asks about its changes first (no), then keeps its window for the send.
+    EXPECT_EQ(Messages(), (std::vector<std::string>{"Save changes to VoltPhase1?",
+                                                    LoadString(IDS_BUSY_CLOSE_DOC),
+                                                    LoadString(IDS_BUSY_CLOSE_APP)}));
+    EXPECT_TRUE(m_frame->isVisible());
+    EXPECT_EQ(m_app->Documents().size(), 1u);
+
+    // The pane animates meanwhile: the text with three dots, then none, one, two.
+    QStringList texts;
+    ASSERT_TRUE(WaitUntil([&] {
+        const QString text = m_frame->TransferPane()->text();
+        if (!text.isEmpty() && (texts.isEmpty() || texts.back() != text)) {
+            texts << text;
+        }
+        return texts.size() >= 4 || Idle();
+    }));
+    EXPECT_EQ(texts.mid(0, 4), QStringList({"data transfer...", "data transfer", "data transfer.",
+                                            "data transfer.."}));
+
+    ASSERT_TRUE(WaitUntil([this] { return Idle(); }));
+    m_prompter.QueueAnswer(IDNO); // "Save changes to VoltPhase1?"
+    EXPECT_TRUE(m_frame->close());
+    EXPECT_TRUE(WaitUntil([this] { return m_app->Documents().empty(); }));
+}
+
+TEST_F(MainFrameTest, CustomizeSheetWritesEverySettingAndAsksForAReconnectWhileConnected) {
+    Start();
+    Connect();
+    m_prompter.ExpectMessages();
+    bool driven = false;
+    QTimer::singleShot(0, [&] {
+        auto* sheet = qobject_cast<CCustomizeSheet*>(QApplication::activeModalWidget());
+        ASSERT_NE(sheet, nullptr);
+        EXPECT_EQ(sheet->windowTitle(), "Customize");
+        EXPECT_EQ(sheet->Tabs()->tabText(2), "Common");
+        sheet->Tabs()->setCurrentIndex(2);
+        auto* elements = sheet->CommonPage()->findChild<QLineEdit*>("elements");
+        ASSERT_NE(elements, nullptr);
+        elements->selectAll();
+        QTest::keyClicks(elements, "128");
+        QTest::mouseClick(sheet->OkButton(), Qt::LeftButton);
+        driven = true;
+    });
+    Trigger(ID_CUSTOMIZE);
+    ASSERT_TRUE(driven);
+    EXPECT_EQ(Messages(), std::vector<std::string>{LoadString(IDS_CHANGES_AFTER_RECONNECT)});
+    const SettingsStore written(m_dir.File("tessaron.ini"));
+    for (const char* key :
+         {"COM_Port", "COM_Speed", "COM RxTimeout", "Protocol Log", "Freq Line", "Freq Frame",
+          "DAC Digit", "Number of elements", "Aperture", "Max faze Pi"}) {
+        EXPECT_TRUE(written.Find("Settings", key).has_value()) << key;
+    }
+}
+
+} // namespace
