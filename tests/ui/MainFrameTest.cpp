@@ -20,14 +20,15 @@
 #include <QDeadlineTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMdiArea>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <cstdio>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -42,6 +43,8 @@ bool WaitUntil(const std::function<bool()>& done, int milliseconds = 15000) {
             return false;
         }
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        // Windows closed outside an event loop are deleted here, as the loop would.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     return true;
 }
@@ -246,6 +249,63 @@ TEST_F(MainFrameTest, CustomizeSheetWritesEverySettingAndAsksForAReconnectWhileC
           "DAC Digit", "Number of elements", "Aperture", "Max faze Pi"}) {
         EXPECT_TRUE(written.Find("Settings", key).has_value()) << key;
     }
+}
+
+TEST_F(MainFrameTest, FilesComeFromTheCommandLineTheRecentListAndSaveAs) {
+    const std::string example = std::string(TESSARON_TEST_DATA) + "/volt-example.vf";
+    AppOptions options;
+    options.settingsPath = m_dir.File("tessaron.ini");
+    options.documents << QString::fromStdString(example);
+    m_app = std::make_unique<CTessaronApp>(options, &m_prompter);
+    ASSERT_TRUE(m_app->InitInstance());
+    m_frame = m_app->MainFrame();
+    ASSERT_EQ(m_app->Documents().size(), 1u);
+    EXPECT_EQ(m_frame->CurrentMenuId(), 130);
+    // Opening it again shows the same document instead of a second copy.
+    EXPECT_EQ(m_app->OpenDocumentFile(QString::fromStdString(example)), m_app->Documents()[0]);
+
+    // Save As under five names: the recent list keeps the last four, the latest first.
+    for (int i = 1; i <= 5; ++i) {
+        m_prompter.QueueFile(FileChoice{m_dir.File("copy" + std::to_string(i) + ".vf"), 1});
+        Trigger(ID_FILE_SAVE_AS);
+    }
+    EXPECT_EQ(m_prompter.fileRequests.back().filter, "Volt-Phase files(*.vf)|*.vf||");
+    EXPECT_EQ(TempDir::Read(m_dir.File("copy5.vf")), TempDir::Read(example));
+    const auto& recent = m_app->RecentFiles().Paths();
+    ASSERT_EQ(recent.size(), 4u);
+    EXPECT_EQ(recent.front(), m_dir.File("copy5.vf"));
+    EXPECT_EQ(recent.back(), m_dir.File("copy2.vf"));
+    EXPECT_EQ(m_frame->ActiveChildFrame()->windowTitle(), "copy5.vf");
+
+    // A listed file that has gone is reported and leaves the list.
+    Trigger(ID_FILE_CLOSE);
+    ASSERT_TRUE(WaitUntil([this] { return m_app->Documents().empty(); }));
+    std::remove(m_dir.File("copy4.vf").c_str());
+    m_prompter.ExpectMessages();
+    m_app->OnOpenRecentFile(1);
+    EXPECT_EQ(Messages(), std::vector<std::string>{LoadString(IDP_FAILED_TO_OPEN_DOC)});
+    EXPECT_EQ(m_app->RecentFiles().Paths().size(), 3u);
+    m_app->OnOpenRecentFile(1);
+    EXPECT_EQ(m_app->Documents().size(), 1u);
+    EXPECT_EQ(m_app->Documents()[0]->GetPathName(), m_dir.File("copy3.vf"));
+}
+
+TEST_F(MainFrameTest, UnregisterRemovesTheSettingsFileAndEndsWithoutAWindow) {
+    TempDir::Write(m_dir.File("tessaron.ini"), "[Settings]\nCOM_Speed=9\n");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(m_dir.File("data")));
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(m_dir.File("config")));
+    AppOptions options = ParseCommandLine(
+        {"--settings", QString::fromStdString(m_dir.File("tessaron.ini")), "/Unregister"});
+    ASSERT_TRUE(options.unregister);
+    m_prompter.ExpectMessages();
+    m_app = std::make_unique<CTessaronApp>(options, &m_prompter);
+    EXPECT_FALSE(m_app->InitInstance());
+    EXPECT_FALSE(m_app->MainFrame()->isVisible());
+    EXPECT_FALSE(TempDir::Exists(m_dir.File("tessaron.ini")));
+    EXPECT_EQ(Messages(),
+              std::vector<std::string>{CTessaronApp::UnregisterReport(true).toStdString()});
+    qunsetenv("XDG_DATA_HOME");
+    qunsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace
