@@ -14,7 +14,7 @@
 #include "ControllerSimulator.h"
 #include "framework/Prompter.h"
 #include "framework/StringTable.h"
-#include "shell/ChildFrame.h"
+#include "shell/DocumentFrame.h"
 #include "shell/MainFrame.h"
 #include "shell/TessaronApp.h"
 #include "volt/LC_VoltDoc.h"
@@ -322,7 +322,7 @@ public:
             return false;
         }
         m_doc = static_cast<CLC_VoltDoc*>(m_app->NewDocument(*m_app->Templates().front()));
-        ChildFrame* child = m_frame->ActiveChildFrame();
+        DocumentFrame* child = m_frame->ActiveChildFrame();
         auto* view = child ? qobject_cast<CTessaronVoltView*>(child->widget()) : nullptr;
         if (m_doc == nullptr || view == nullptr) {
             std::fprintf(stderr, "no volt-phase document window\n");

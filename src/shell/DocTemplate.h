@@ -15,7 +15,7 @@
 #include <optional>
 #include <string>
 
-class ChildFrame;
+class DocumentFrame;
 class Document;
 class QMdiArea;
 struct AppContext;
@@ -36,7 +36,7 @@ public:
     using DocumentFactory = std::function<std::unique_ptr<Document>(AppContext&)>;
     // Makes a child frame with its view for a document of the type, puts it into the
     // workspace and gives the view its initial update (the frame is not shown yet).
-    using FrameFactory = std::function<ChildFrame*(Document&, QMdiArea&)>;
+    using FrameFactory = std::function<DocumentFrame*(Document&, QMdiArea&)>;
     // A command of the document's command table: handles it and answers true, or answers
     // false when the type has no such command.
     using CommandHandler = std::function<bool(Document&, int commandId)>;
@@ -57,7 +57,7 @@ public:
     bool MatchesPath(const QString& path) const;
 
     std::unique_ptr<Document> CreateDocument(AppContext& context) const;
-    ChildFrame* CreateFrame(Document& document, QMdiArea& workspace) const {
+    DocumentFrame* CreateFrame(Document& document, QMdiArea& workspace) const {
         return m_createFrame(document, workspace);
     }
 

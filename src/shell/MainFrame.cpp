@@ -4,10 +4,10 @@
 #include "framework/Prompter.h"
 #include "framework/SettingsStore.h"
 #include "framework/StringTable.h"
-#include "shell/ChildFrame.h"
 #include "shell/CommandIds.h"
 #include "shell/CustomizeSheet.h"
 #include "shell/DocTemplate.h"
+#include "shell/DocumentFrame.h"
 #include "shell/Icons.h"
 #include "shell/TessaronApp.h"
 
@@ -421,12 +421,12 @@ void CMainFrame::UpdateRecentFileMenu() {
     }
 }
 
-ChildFrame* CMainFrame::ActiveChildFrame() const {
-    return qobject_cast<ChildFrame*>(m_mdiArea->activeSubWindow());
+DocumentFrame* CMainFrame::ActiveChildFrame() const {
+    return qobject_cast<DocumentFrame*>(m_mdiArea->activeSubWindow());
 }
 
 void CMainFrame::UpdateCommandStates() {
-    ChildFrame* frame = ActiveChildFrame();
+    DocumentFrame* frame = ActiveChildFrame();
     const DocTemplate* type = frame ? m_app.TemplateOf(frame->GetDocument()) : nullptr;
     const int menuId = type ? type->ResourceId() : static_cast<int>(IDR_MAINFRAME);
     if (menuId != m_menuId) {
@@ -485,7 +485,7 @@ void CMainFrame::UpdateCommandStates() {
 void CMainFrame::OnRouteCommand(int id) {
     UpdateCommandStates();
     QAction* action = Action(id);
-    ChildFrame* frame = ActiveChildFrame();
+    DocumentFrame* frame = ActiveChildFrame();
     // An accelerator may arrive before the state has caught up; a command that is not
     // available does nothing.
     if (frame != nullptr && action->isEnabled()) {

@@ -20,7 +20,7 @@
 #include <vector>
 
 class CTessaronApp;
-class ChildFrame;
+class DocumentFrame;
 class DocTemplate;
 class Document;
 class Prompter;
@@ -51,7 +51,7 @@ public:
     void PostToWorker(int code, std::unique_ptr<ProfileTransfer> transfer) override;
 
     QMdiArea* MdiArea() const { return m_mdiArea; }
-    ChildFrame* ActiveChildFrame() const;
+    DocumentFrame* ActiveChildFrame() const;
     // The action of a command ID (menu item, accelerator and tool bar button alike).
     QAction* Action(int commandId) const;
     QToolBar* DefaultToolBar() const { return m_toolBar; }

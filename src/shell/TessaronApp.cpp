@@ -7,9 +7,9 @@
 #include "framework/SettingsStore.h"
 #include "framework/StringTable.h"
 #include "shell/AboutDlg.h"
-#include "shell/ChildFrame.h"
 #include "shell/CommandIds.h"
 #include "shell/DocTemplate.h"
+#include "shell/DocumentFrame.h"
 #include "shell/Icons.h"
 #include "shell/MainFrame.h"
 #include "shell/Registration.h"
@@ -33,10 +33,10 @@ struct CTessaronApp::OpenDocument {
     std::unique_ptr<Document> document;
     DocTemplate* type = nullptr;
     // The document's windows. Each is known by its QObject identity too, taken while it was
-    // whole, because the destroyed signal arrives when it is a ChildFrame no more.
+    // whole, because the destroyed signal arrives when it is a DocumentFrame no more.
     struct Frame {
         const QObject* identity;
-        QPointer<ChildFrame> frame;
+        QPointer<DocumentFrame> frame;
     };
     std::vector<Frame> frames;
 };
@@ -141,7 +141,7 @@ void CTessaronApp::RegisterDocTemplates() {
         "\nVoltPhase\nVolt-Phase\nVolt-Phase files(*.vf)\n.vf\nTessaron.Document2\nTessaron "
         "Document2",
         [](AppContext& context) { return std::make_unique<CLC_VoltDoc>(context); },
-        [](Document& document, QMdiArea& workspace) -> ChildFrame* {
+        [](Document& document, QMdiArea& workspace) -> DocumentFrame* {
             auto* frame = new CVoltChildFrame(document);
             auto* view = new CTessaronVoltView(static_cast<CLC_VoltDoc&>(document), frame);
             frame->setWidget(view);
@@ -214,8 +214,8 @@ const DocTemplate* CTessaronApp::TemplateOf(const Document& document) const {
     return entry ? entry->type : nullptr;
 }
 
-std::vector<ChildFrame*> CTessaronApp::FramesOf(const Document& document) const {
-    std::vector<ChildFrame*> frames;
+std::vector<DocumentFrame*> CTessaronApp::FramesOf(const Document& document) const {
+    std::vector<DocumentFrame*> frames;
     if (const OpenDocument* entry = EntryOf(document)) {
         for (const auto& window : entry->frames) {
             if (window.frame) {
@@ -227,7 +227,7 @@ std::vector<ChildFrame*> CTessaronApp::FramesOf(const Document& document) const 
 }
 
 Document* CTessaronApp::ActiveDocument() const {
-    ChildFrame* frame = m_mainFrame ? m_mainFrame->ActiveChildFrame() : nullptr;
+    DocumentFrame* frame = m_mainFrame ? m_mainFrame->ActiveChildFrame() : nullptr;
     return frame ? &frame->GetDocument() : nullptr;
 }
 
@@ -328,11 +328,11 @@ void CTessaronApp::OnOpenRecentFile(int index) {
     }
 }
 
-ChildFrame* CTessaronApp::CreateFrame(OpenDocument& entry) {
-    ChildFrame* frame = entry.type->CreateFrame(*entry.document, *m_mainFrame->MdiArea());
+DocumentFrame* CTessaronApp::CreateFrame(OpenDocument& entry) {
+    DocumentFrame* frame = entry.type->CreateFrame(*entry.document, *m_mainFrame->MdiArea());
     frame->setWindowIcon(entry.type->Icon());
     entry.frames.push_back({static_cast<const QObject*>(frame), frame});
-    frame->SetCloseGuard([this](ChildFrame& closing) {
+    frame->SetCloseGuard([this](DocumentFrame& closing) {
         if (m_bClosingAll) {
             return true;
         }
@@ -350,7 +350,7 @@ ChildFrame* CTessaronApp::CreateFrame(OpenDocument& entry) {
 
 void CTessaronApp::UpdateFrameTitles(OpenDocument& entry) {
     const QString title = QString::fromStdString(entry.document->GetTitle());
-    std::vector<ChildFrame*> frames = FramesOf(*entry.document);
+    std::vector<DocumentFrame*> frames = FramesOf(*entry.document);
     for (std::size_t i = 0; i < frames.size(); ++i) {
         frames[i]->setWindowTitle(frames.size() > 1 ? QString("%1:%2").arg(title).arg(i + 1)
                                                     : title);
@@ -407,7 +407,7 @@ bool CTessaronApp::CloseDocument(Document& document, bool ask) {
     }
     const bool wasClosingAll = m_bClosingAll;
     m_bClosingAll = true; // the document has been asked once; its windows just close
-    for (ChildFrame* frame : FramesOf(document)) {
+    for (DocumentFrame* frame : FramesOf(document)) {
         frame->close();
     }
     m_bClosingAll = wasClosingAll;

@@ -15,7 +15,7 @@
 
 class CLC_Protocol;
 class CMainFrame;
-class ChildFrame;
+class DocumentFrame;
 class ControllerSimulator;
 class DocTemplate;
 class Prompter;
@@ -60,7 +60,7 @@ public:
     // The open documents, in the order they were opened.
     std::vector<Document*> Documents() const;
     const DocTemplate* TemplateOf(const Document& document) const;
-    std::vector<ChildFrame*> FramesOf(const Document& document) const;
+    std::vector<DocumentFrame*> FramesOf(const Document& document) const;
     Document* ActiveDocument() const;
 
     // File commands.
@@ -92,7 +92,7 @@ private:
 
     void RegisterDocTemplates();
     bool ProcessShellCommand();
-    ChildFrame* CreateFrame(OpenDocument& entry);
+    DocumentFrame* CreateFrame(OpenDocument& entry);
     bool CloseDocument(Document& document, bool ask);
     void OnFrameDestroyed(QObject* frame);
     void UpdateFrameTitles(OpenDocument& entry);

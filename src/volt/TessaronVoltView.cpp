@@ -3,7 +3,7 @@
 #include "framework/NumberText.h"
 #include "framework/Prompter.h"
 #include "graphs/GraphicVolt.h"
-#include "shell/ChildFrame.h"
+#include "shell/DocumentFrame.h"
 #include "ui/DialogUnits.h"
 #include "ui/FormExchange.h"
 
@@ -168,7 +168,7 @@ QSize CTessaronVoltView::minimumSizeHint() const {
 void CTessaronVoltView::OnInitialUpdate() {
     OnUpdate(nullptr, HINT_FULL);
     // Inside a child frame the frame takes exactly the form's size and keeps it.
-    if (auto* frame = qobject_cast<ChildFrame*>(parentWidget())) {
+    if (auto* frame = qobject_cast<DocumentFrame*>(parentWidget())) {
         frame->ResizeParentToFit();
         frame->SetSizeLimits(frame->size(), frame->size());
     }

@@ -3,7 +3,7 @@
 #include <QEvent>
 
 CVoltChildFrame::CVoltChildFrame(Document& document, QWidget* parent)
-    : ChildFrame(document, parent) {
+    : DocumentFrame(document, parent) {
     setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -11,11 +11,11 @@ CVoltChildFrame::CVoltChildFrame(Document& document, QWidget* parent)
 
 void CVoltChildFrame::ActivateFrame() {
     showNormal();
-    ChildFrame::ActivateFrame();
+    DocumentFrame::ActivateFrame();
 }
 
 void CVoltChildFrame::changeEvent(QEvent* event) {
-    ChildFrame::changeEvent(event);
+    DocumentFrame::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMaximized)) {
         setWindowState(windowState() & ~Qt::WindowMaximized);
     }

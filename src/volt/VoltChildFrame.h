@@ -4,9 +4,9 @@
 // maximised; the view fixes the frame's size to the form's when it is first shown.
 #pragma once
 
-#include "shell/ChildFrame.h"
+#include "shell/DocumentFrame.h"
 
-class CVoltChildFrame : public ChildFrame {
+class CVoltChildFrame : public DocumentFrame {
     Q_OBJECT
 
 public:

@@ -5,9 +5,9 @@
 #include "ControllerSimulator.h"
 #include "framework/SettingsStore.h"
 #include "framework/StringTable.h"
-#include "shell/ChildFrame.h"
 #include "shell/CommandIds.h"
 #include "shell/CustomizeSheet.h"
+#include "shell/DocumentFrame.h"
 #include "shell/Page1.h"
 #include "shell/TessaronApp.h"
 #include "support/FakePrompter.h"
@@ -194,7 +194,7 @@ TEST_F(MainFrameTest, NothingClosesWhileTheControllerIsBusy) {
     m_prompter.ExpectMessages();
     Trigger(ID_CONTROLLER_SEND);
     ASSERT_TRUE(m_frame->IsSending());
-    ChildFrame* child = m_frame->ActiveChildFrame();
+    DocumentFrame* child = m_frame->ActiveChildFrame();
     EXPECT_FALSE(child->close());
     EXPECT_FALSE(m_frame->close());
     // The document asks about its changes first (no), then keeps its window for the send.

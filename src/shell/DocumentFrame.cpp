@@ -1,23 +1,23 @@
-#include "shell/ChildFrame.h"
+#include "shell/DocumentFrame.h"
 
 #include <QCloseEvent>
 #include <QStyle>
 
-ChildFrame::ChildFrame(Document& document, QWidget* parent)
+DocumentFrame::DocumentFrame(Document& document, QWidget* parent)
     : QMdiSubWindow(parent), m_document(document) {
     setAttribute(Qt::WA_DeleteOnClose);
 }
 
-ChildFrame::~ChildFrame() {
+DocumentFrame::~DocumentFrame() {
     delete widget();
 }
 
-void ChildFrame::ActivateFrame() {
+void DocumentFrame::ActivateFrame() {
     show();
     setFocus();
 }
 
-void ChildFrame::ResizeParentToFit() {
+void DocumentFrame::ResizeParentToFit() {
     QWidget* view = widget();
     if (view == nullptr) {
         return;
@@ -33,14 +33,14 @@ void ChildFrame::ResizeParentToFit() {
     }
 }
 
-void ChildFrame::SetSizeLimits(QSize minimum, QSize maximum) {
+void DocumentFrame::SetSizeLimits(QSize minimum, QSize maximum) {
     m_sizeMin = minimum;
     m_sizeMax = maximum;
     setMinimumSize(minimum.width() != -1 ? minimum : QSize(0, 0));
     setMaximumSize(maximum.width() != -1 ? maximum : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
 }
 
-void ChildFrame::closeEvent(QCloseEvent* event) {
+void DocumentFrame::closeEvent(QCloseEvent* event) {
     if (m_closeGuard && !m_closeGuard(*this)) {
         event->ignore();
         return;

@@ -11,20 +11,22 @@
 
 class Document;
 
-class ChildFrame : public QMdiSubWindow {
+class DocumentFrame : public QMdiSubWindow {
     Q_OBJECT
 
 public:
-    explicit ChildFrame(Document& document, QWidget* parent = nullptr);
+    explicit DocumentFrame(Document& document, QWidget* parent = nullptr);
     // Deletes the view first: the frame's destroyed signal, on which the document of its last
     // window goes, comes before Qt would delete the children.
-    ~ChildFrame() override;
+    ~DocumentFrame() override;
 
     Document& GetDocument() const { return m_document; }
 
     // Asked when the frame is about to close; false keeps it open. Without a guard the frame
     // closes.
-    void SetCloseGuard(std::function<bool(ChildFrame&)> guard) { m_closeGuard = std::move(guard); }
+    void SetCloseGuard(std::function<bool(DocumentFrame&)> guard) {
+        m_closeGuard = std::move(guard);
+    }
 
     // Shows the frame in the workspace the way the frame type wants to be shown.
     virtual void ActivateFrame();
@@ -40,12 +42,12 @@ public:
 
 signals:
     // The frame has been closed and is about to be deleted.
-    void frameClosed(ChildFrame* frame);
+    void frameClosed(DocumentFrame* frame);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     Document& m_document;
-    std::function<bool(ChildFrame&)> m_closeGuard;
+    std::function<bool(DocumentFrame&)> m_closeGuard;
 };
