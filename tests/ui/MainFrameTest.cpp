@@ -204,7 +204,11 @@ TEST_F(MainFrameTest, NothingClosesWhileTheControllerIsBusy) {
     EXPECT_TRUE(m_frame->isVisible());
     EXPECT_EQ(m_app->Documents().size(), 1u);
 
-    // The pane animates meanwhile: the text with three dots, then none, one, two.
+    // The pane animates meanwhile: the text with three dots, then none, one, two, three, ...
+    // (a loaded machine may let the test see a tick late, so only the steps it saw are
+    // checked against the cycle).
+    const QStringList cycle{"data transfer...", "data transfer", "data transfer.",
+                            "data transfer.."};
     QStringList texts;
     ASSERT_TRUE(WaitUntil([&] {
         const QString text = m_frame->TransferPane()->text();
@@ -213,8 +217,14 @@ TEST_F(MainFrameTest, NothingClosesWhileTheControllerIsBusy) {
         }
         return texts.size() >= 4 || Idle();
     }));
-    EXPECT_EQ(texts.mid(0, 4), QStringList({"data transfer...", "data transfer", "data transfer.",
-                                            "data transfer.."}));
+    ASSERT_GE(texts.size(), 3);
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        ASSERT_TRUE(cycle.contains(texts[i])) << texts[i].toStdString();
+        if (i > 0) {
+            const qsizetype step = (cycle.indexOf(texts[i]) - cycle.indexOf(texts[i - 1]) + 4) % 4;
+            EXPECT_TRUE(step == 1 || step == 2) << texts.join('|').toStdString();
+        }
+    }
 
     ASSERT_TRUE(WaitUntil([this] { return Idle(); }));
     m_prompter.QueueAnswer(IDNO); // "Save changes to VoltPhase1?"
