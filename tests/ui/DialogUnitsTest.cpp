@@ -1,4 +1,4 @@
-// Dialog units scale with the form font and round like dialog templates.
+// Dialog units scale with the form font and round to the nearest pixel.
 #include "ui/DialogUnits.h"
 
 #include <QWidget>
@@ -6,21 +6,17 @@
 
 TEST(DialogUnits, ScaleWithTheFontAndRoundToNearest) {
     const DialogUnits units;
-    ASSERT_GT(units.BaseX(), 0);
-    ASSERT_GT(units.BaseY(), 0);
-    EXPECT_EQ(units.ToPixelsX(4), units.BaseX());
-    EXPECT_EQ(units.ToPixelsY(8), units.BaseY());
-    EXPECT_EQ(units.ToPixelsX(0), 0);
-
     QFont big = DialogUnits::FormFont();
     big.setPointSize(16);
-    const DialogUnits larger(big);
-    EXPECT_GT(larger.BaseX(), units.BaseX());
-    EXPECT_GT(larger.BaseY(), units.BaseY());
-
+    EXPECT_GT(DialogUnits(big).BaseX(), units.BaseX());
+    EXPECT_GT(DialogUnits(big).BaseY(), units.BaseY());
+    for (int u = 0; u <= 16; ++u) {
+        EXPECT_LE(std::abs(4 * units.ToPixelsX(u) - u * units.BaseX()), 2) << u;
+        EXPECT_LE(std::abs(8 * units.ToPixelsY(u) - u * units.BaseY()), 4) << u;
+    }
     QWidget parent;
-    QWidget child(&parent);
-    units.Place(&child, 8, 16, 40, 14);
-    EXPECT_EQ(child.geometry(), units.ToPixels(8, 16, 40, 14));
-    EXPECT_EQ(child.x(), 2 * units.BaseX());
+    auto* child = new QWidget(&parent);
+    units.Place(child, 8, 16, 40, 14);
+    EXPECT_EQ(child->geometry(),
+              QRect(2 * units.BaseX(), 2 * units.BaseY(), 10 * units.BaseX(), units.ToPixelsY(14)));
 }
