@@ -14,6 +14,7 @@
 #include "ControllerSimulator.h"
 #include "framework/Prompter.h"
 #include "framework/StringTable.h"
+#include "shell/DocTemplate.h"
 #include "shell/DocumentFrame.h"
 #include "shell/MainFrame.h"
 #include "shell/TessaronApp.h"
@@ -316,12 +317,17 @@ public:
         }
         m_frame = m_app->MainFrame();
         FirstPaint(*m_frame).Wait(std::chrono::milliseconds(10000));
-        if (m_app->Templates().size() != 1) {
-            std::fprintf(stderr, "expected one document type, found %zu\n",
-                         m_app->Templates().size());
+        DocTemplate* volt = nullptr;
+        for (const auto& type : m_app->Templates()) {
+            if (type->ResourceId() == IDR_VOLT_TYPE) {
+                volt = type.get();
+            }
+        }
+        if (volt == nullptr) {
+            std::fprintf(stderr, "no volt-phase document type\n");
             return false;
         }
-        m_doc = static_cast<CLC_VoltDoc*>(m_app->NewDocument(*m_app->Templates().front()));
+        m_doc = static_cast<CLC_VoltDoc*>(m_app->NewDocument(*volt));
         DocumentFrame* child = m_frame->ActiveChildFrame();
         auto* view = child ? qobject_cast<CTessaronVoltView*>(child->widget()) : nullptr;
         if (m_doc == nullptr || view == nullptr) {

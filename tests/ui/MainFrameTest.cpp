@@ -7,6 +7,7 @@
 #include "framework/StringTable.h"
 #include "shell/CommandIds.h"
 #include "shell/CustomizeSheet.h"
+#include "shell/DocTemplate.h"
 #include "shell/DocumentFrame.h"
 #include "shell/Page1.h"
 #include "shell/TessaronApp.h"
@@ -73,7 +74,13 @@ protected:
 
     // A new volt-phase table with 5 elements, section 2, levels 7 and 3, applied.
     CLC_VoltDoc& NewVoltTable() {
-        auto* doc = static_cast<CLC_VoltDoc*>(m_app->OnFileNew());
+        DocTemplate* volt = nullptr;
+        for (const auto& type : m_app->Templates()) {
+            if (type->ResourceId() == IDR_VOLT_TYPE) {
+                volt = type.get();
+            }
+        }
+        auto* doc = static_cast<CLC_VoltDoc*>(m_app->NewDocument(*volt));
         auto* view = qobject_cast<CTessaronVoltView*>(m_frame->ActiveChildFrame()->widget());
         const std::pair<int, const char*> fields[] = {
             {1079, "5"}, {1078, "2"}, {1080, "7"}, {1081, "3"}};
