@@ -1,0 +1,49 @@
+#include "profile_ui/DlgP1.h"
+
+#include "profile/TessaronDoc.h"
+#include "ui/FormExchange.h"
+#include "ui/SpinArrows.h"
+
+#include <QLineEdit>
+
+namespace {
+// The page measures 87 x 74 dialog units.
+constexpr int kPageWidth = 87;
+constexpr int kPageHeight = 74;
+} // namespace
+
+CDlgP1::CDlgP1(CTessaronDoc& doc, std::function<void()> regenerate, QWidget* parent)
+    : WizardPage(doc, std::move(regenerate), kPageWidth, kPageHeight, parent) {
+    AddLabel("Diopters, 1/m:", 5, 7, 46, 8);
+    m_editDiopters = AddEdit("diopters", 11, 21, 65, 14);
+    m_spin = AddSpin("spin", m_editDiopters, 72, 21, 11, 14,
+                     [this](int delta) { OnDeltaPosSpin(delta); });
+    AddLabel("Laser's wave length, m:", 5, 42, 75, 8);
+    m_editWaveLength = AddEdit("wavelength", 11, 55, 65, 14);
+    UpdateData(false);
+}
+
+CDlgP1::~CDlgP1() = default;
+
+bool CDlgP1::UpdateData(bool saveAndValidate) {
+    CTessaronDoc& doc = GetDocument();
+    if (!saveAndValidate) {
+        FormExchange::WriteDouble(m_editDiopters, doc.m_dDiopters);
+        FormExchange::WriteDouble(m_editWaveLength, doc.m_dWaveLength);
+        return true;
+    }
+    FormExchange dx(doc.GetPrompter());
+    double diopters = 0.0;
+    double waveLength = 0.0;
+    if (!dx.ReadDouble(m_editDiopters, diopters) || !dx.ReadDouble(m_editWaveLength, waveLength)) {
+        return false;
+    }
+    doc.m_dDiopters = diopters;
+    doc.m_dWaveLength = waveLength;
+    return true;
+}
+
+void CDlgP1::OnDeltaPosSpin(int delta) {
+    CTessaronDoc& doc = GetDocument();
+    StepValue(doc.m_dDiopters, doc.m_dDioptersStep, doc.m_bDioptersStepValid, delta);
+}

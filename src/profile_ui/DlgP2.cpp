@@ -1,0 +1,76 @@
+#include "profile_ui/DlgP2.h"
+
+#include "profile/TessaronDoc.h"
+#include "ui/FormExchange.h"
+#include "ui/SpinArrows.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+
+namespace {
+
+// The page measures 87 x 78 dialog units.
+constexpr int kPageWidth = 87;
+constexpr int kPageHeight = 78;
+
+// One row per coefficient: label, edit and arrows, x, y, width, height in dialog units.
+struct CoeffRow {
+    const char* label;
+    const char* edit;
+    const char* spin;
+    int labelY, editY, spinY;
+};
+constexpr CoeffRow kRows[] = {
+    {"a0:", "a0", "spinA0", 10, 7, 7},
+    {"a1:", "a1", "spinA1", 25, 22, 22},
+    {"a2:", "a2", "spinA2", 40, 37, 38},
+    {"a3:", "a3", "spinA3", 54, 51, 53},
+};
+
+} // namespace
+
+CDlgP2::CDlgP2(CTessaronDoc& doc, std::function<void()> regenerate, QWidget* parent)
+    : WizardPage(doc, std::move(regenerate), kPageWidth, kPageHeight, parent) {
+    for (int i = 0; i < 4; ++i) {
+        const CoeffRow& row = kRows[i];
+        AddLabel(row.label, 7, row.labelY, 11, 8);
+        m_editCoeff[i] = AddEdit(row.edit, 20, row.editY, 51, 14);
+        m_spinCoeff[i] = AddSpin(row.spin, m_editCoeff[i], 72, row.spinY, 10, 14,
+                                 [this, i](int delta) { OnDeltaPosSpin(i, delta); });
+    }
+    m_checkUseAperture = AddCheck("useAperture", "Use Arepture", 12, 67, 57, 10);
+    UpdateData(false);
+}
+
+CDlgP2::~CDlgP2() = default;
+
+bool CDlgP2::UpdateData(bool saveAndValidate) {
+    CTessaronDoc& doc = GetDocument();
+    if (!saveAndValidate) {
+        for (std::size_t i = 0; i < m_editCoeff.size(); ++i) {
+            FormExchange::WriteDouble(m_editCoeff[i], doc.m_dCoeff[i]);
+        }
+        m_checkUseAperture->setChecked(doc.m_bUseAperture != 0);
+        return true;
+    }
+    FormExchange dx(doc.GetPrompter());
+    std::array<double, 4> coeff{};
+    for (std::size_t i = 0; i < m_editCoeff.size(); ++i) {
+        if (!dx.ReadDouble(m_editCoeff[i], coeff[i], kCoeffRanges[i].min, kCoeffRanges[i].max)) {
+            return false;
+        }
+    }
+    doc.m_dCoeff = coeff;
+    doc.m_bUseAperture = m_checkUseAperture->isChecked() ? 1 : 0;
+    return true;
+}
+
+void CDlgP2::OnDeltaPosSpin(int index, int delta) {
+    if (index < 0 || index >= static_cast<int>(m_editCoeff.size())) {
+        return;
+    }
+    CTessaronDoc& doc = GetDocument();
+    const auto i = static_cast<std::size_t>(index);
+    StepValue(doc.m_dCoeff[i], doc.m_dCoeffStep[i], doc.m_bCoeffStepValid, delta,
+              kCoeffRanges[i].min, kCoeffRanges[i].max);
+}
