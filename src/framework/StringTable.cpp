@@ -38,6 +38,7 @@ const std::map<int, std::string>& Table() {
                              "was not finished. About 40 seconds can be demanded."},
         {IDS_BUSY_CLOSE_DOC, "You can't close the document during sending data to\n"
                              "controller. Please wait for finishing of operation."},
+        {IDS_BAD_DATA_VALUE, "Please enter a number between 0 and %1."},
         {IDS_CUSTOMIZE, "Customize"},
         {ID_CONTROLLER_RECEIVE,
          "Receive current information from controller\nReceive from controller"},

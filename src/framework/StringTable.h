@@ -27,6 +27,7 @@ enum StringId : int {
     IDS_NO_RICHEDIT = 220,
     IDS_BUSY_CLOSE_APP = 221,
     IDS_BUSY_CLOSE_DOC = 222,
+    IDS_BAD_DATA_VALUE = 224,
     IDS_CUSTOMIZE = 20538,
     // The controller's commands: their prompts, the status bar text before the line break and
     // the tool tip after it.
