@@ -72,6 +72,27 @@ bool CTessaronDoc::OnOpenDocument(const std::string& path) {
     return true;
 }
 
+bool CTessaronDoc::CanCloseFrame() {
+    return Document::CanCloseFrame() &&
+           controller::AllowsClose(Context().controller, GetPrompter());
+}
+
+bool CTessaronDoc::OnSend() {
+    if (!OnUpdateSend().enabled) {
+        return false;
+    }
+    if (!ComputeDacCodes(m_bUseCorrection != 0)) {
+        return false;
+    }
+    // The controller is told the low 16 bits of the element count.
+    return controller::PostSend(Context().controller, m_codes,
+                                static_cast<std::uint16_t>(m_nElements & 0xFFFF));
+}
+
+CommandState CTessaronDoc::OnUpdateSend() const {
+    return controller::SendState(Context().controller);
+}
+
 void CTessaronDoc::OnClearData() {
     if (GetPrompter().Message(IDS_CLEAR_CONFIRM, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) {
         return;

@@ -5,6 +5,7 @@
 // one phase per element, in parts of PI (2.0 is one period of 2*PI).
 #pragma once
 
+#include "framework/ControllerHost.h"
 #include "framework/Document.h"
 
 #include <array>
@@ -63,6 +64,14 @@ public:
     bool OnNewDocument() override;
     bool OnOpenDocument(const std::string& path) override;
     void Serialize(Archive& ar) override;
+    // The save prompt, then the send guard: the window stays open while a send runs.
+    bool CanCloseFrame() override;
+
+    // "Send": computes the DAC codes (through the correction table when it is used) and hands
+    // a copy of them to the controller's worker. False when Send is unavailable or the codes
+    // cannot be computed (that has been reported).
+    bool OnSend();
+    CommandState OnUpdateSend() const;
 
     // "Clear all data": asks first; on OK every value becomes 0.0 (the count stays).
     void OnClearData();
