@@ -6,6 +6,9 @@
 #include "framework/Prompter.h"
 #include "framework/SettingsStore.h"
 #include "framework/StringTable.h"
+#include "profile/TessaronDoc.h"
+#include "profile_ui/ChildFrame.h"
+#include "profile_ui/TessaronView.h"
 #include "shell/AboutDlg.h"
 #include "shell/CommandIds.h"
 #include "shell/DocTemplate.h"
@@ -136,6 +139,70 @@ bool CTessaronApp::InitInstance() {
 
 void CTessaronApp::RegisterDocTemplates() {
     // Each document type: its menu resource, type string, document, and windows with view.
+    // The profile comes first: File New offers it first and it opens files of no known type.
+    auto profile = std::make_unique<DocTemplate>(
+        IDR_PROFILE_TYPE,
+        "\nProfile\nLC Profile\nLC Profile files(*.lcp)\n.lcp\nTessaron.Document\nTessaron "
+        "Document",
+        [](AppContext& context) { return std::make_unique<CTessaronDoc>(context); },
+        [this](Document& document, QMdiArea& workspace) -> DocumentFrame* {
+            auto* frame = new CChildFrame(document);
+            auto* view = new CTessaronView(static_cast<CTessaronDoc&>(document), frame);
+            frame->setWidget(view);
+            workspace.addSubWindow(frame);
+            view->OnInitialUpdate();
+            // "Edit Data" follows the selection of the view's data list.
+            connect(view, &CTessaronView::editDataStateChanged, this, [this] {
+                if (m_mainFrame) {
+                    m_mainFrame->UpdateCommandStates();
+                }
+            });
+            return frame;
+        });
+    // The view of the active window, when it is a profile form of `document`.
+    auto activeView = [this](Document& document) -> CTessaronView* {
+        DocumentFrame* frame = m_mainFrame ? m_mainFrame->ActiveChildFrame() : nullptr;
+        if (frame == nullptr || &frame->GetDocument() != &document) {
+            return nullptr;
+        }
+        return qobject_cast<CTessaronView*>(frame->widget());
+    };
+    profile->SetCommandHandlers(
+        [activeView](Document& document, int id) {
+            auto& doc = static_cast<CTessaronDoc&>(document);
+            switch (id) {
+            case ID_CONTROLLER_SEND:
+                return doc.OnSend();
+            case ID_EDIT_DATA:
+                if (CTessaronView* view = activeView(document)) {
+                    view->OnEditData();
+                    return true;
+                }
+                return false;
+            case ID_EDIT_CLEAR_ALL:
+                doc.OnClearData();
+                return true;
+            default:
+                return false;
+            }
+        },
+        [activeView](Document& document, int id) -> std::optional<CommandState> {
+            switch (id) {
+            case ID_CONTROLLER_SEND:
+                return static_cast<CTessaronDoc&>(document).OnUpdateSend();
+            case ID_EDIT_DATA: {
+                const CTessaronView* view = activeView(document);
+                return CommandState{view != nullptr && view->CanEditData(), false};
+            }
+            case ID_EDIT_CLEAR_ALL:
+                return CommandState{true, false};
+            default:
+                return std::nullopt;
+            }
+        });
+    profile->SetIcon(ProfileDocIcon());
+    m_templates.push_back(std::move(profile));
+
     auto volt = std::make_unique<DocTemplate>(
         IDR_VOLT_TYPE,
         "\nVoltPhase\nVolt-Phase\nVolt-Phase files(*.vf)\n.vf\nTessaron.Document2\nTessaron "

@@ -1,0 +1,643 @@
+#include "profile_ui/TessaronView.h"
+
+#include "framework/NumberText.h"
+#include "framework/Prompter.h"
+#include "framework/SafeFile.h"
+#include "graphs/GraphicWnd.h"
+#include "profile_ui/ControlLayout.h"
+#include "profile_ui/DlgP1.h"
+#include "profile_ui/DlgP2.h"
+#include "profile_ui/ProfileDataList.h"
+#include "profile_ui/ProfileFormIds.h"
+#include "shell/DocumentFrame.h"
+#include "ui/DialogUnits.h"
+#include "ui/FormExchange.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <QTextCursor>
+#include <optional>
+#include <vector>
+
+namespace {
+
+// The form measures 384 x 254 dialog units.
+constexpr int kFormWidth = 384;
+constexpr int kFormHeight = 254;
+
+// The wizard page stands this many pixels below the top edge of its group box.
+constexpr int kPageTopOffset = 5;
+
+// The largest code a limit in DAC digits may have.
+constexpr int kMaxLimitCode = 65535;
+
+// Wraps a caption too long for one line inside the button's rectangle, as the form's two-line
+// captions need; a caption that fits is drawn as usual.
+void DrawWrappedCaption(QStylePainter& painter, const QAbstractButton& button, const QRect& room) {
+    painter.drawItemText(room, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic,
+                         button.palette(), button.isEnabled(), button.text(), QPalette::ButtonText);
+}
+
+// A label of two lines in the design whose text the form's font cannot break into its
+// rectangle gets a smaller font, down to a legible least size, so that none of it is cut off.
+void FitWrappedLabel(QLabel* label, const QFont& formFont) {
+    constexpr double kLeastPointSize = 6.0;
+    QFont font = formFont;
+    label->setFont(font);
+    while (label->heightForWidth(label->width()) > label->height() &&
+           font.pointSizeF() - 0.5 >= kLeastPointSize) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        label->setFont(font);
+    }
+}
+
+class WrappingPushButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.text.clear();
+        painter.drawControl(QStyle::CE_PushButton, option);
+        DrawWrappedCaption(painter, *this, rect().adjusted(2, 1, -2, -1));
+    }
+};
+
+class WrappingCheckBox : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.text.clear();
+        painter.drawControl(QStyle::CE_CheckBox, option);
+        const QRect indicator =
+            style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, this);
+        const int spacing = style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, &option, this);
+        QRect room = rect();
+        room.setLeft(indicator.right() + 1 + spacing);
+        painter.drawItemText(
+            room, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap | Qt::TextShowMnemonic,
+            palette(), isEnabled(), text(), QPalette::WindowText);
+        if (hasFocus()) {
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            focus.rect = room;
+            painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+        }
+    }
+};
+
+} // namespace
+
+CTessaronView::CTessaronView(CTessaronDoc& document, QWidget* parent)
+    : QWidget(parent), m_document(document) {
+    // The font first: the controls inherit it and the dialog units derive from it.
+    setFont(DialogUnits::FormFont());
+    CreateControls();
+    resize(sizeHint());
+    m_document.AddView(this);
+}
+
+CTessaronView::~CTessaronView() {
+    m_document.RemoveView(this);
+    m_pLayout.reset();
+    m_pWizardPage.reset();
+}
+
+void CTessaronView::CreateControls() {
+    const DialogUnits units(font());
+    std::vector<QWidget*> tabOrder;
+    auto place = [&](QWidget* control, int id, int x, int y, int width, int height) {
+        if (id != 0) {
+            control->setObjectName(QString::number(id));
+        }
+        units.Place(control, x, y, width, height);
+        if (control->focusPolicy() & Qt::TabFocus) {
+            tabOrder.push_back(control);
+        }
+    };
+    auto label = [&](const char* text, int id, int x, int y, int width, int height) {
+        auto* control = new QLabel(QString::fromLatin1(text), this);
+        control->setTextFormat(Qt::PlainText);
+        place(control, id, x, y, width, height);
+        // Labels of two lines in the design break their text as the design does.
+        if (height > 10) {
+            control->setWordWrap(true);
+            FitWrappedLabel(control, font());
+        }
+        return control;
+    };
+    auto group = [&](const char* text, int id, int x, int y, int width, int height) {
+        auto* control = new QGroupBox(QString::fromLatin1(text), this);
+        // A group box only frames: clicks go through to the controls inside it, also where
+        // the anchoring stacks the box above them.
+        control->setAttribute(Qt::WA_TransparentForMouseEvents);
+        control->setFocusPolicy(Qt::NoFocus);
+        place(control, id, x, y, width, height);
+        return control;
+    };
+    auto edit = [&](int id, bool digitsOnly, int x, int y, int width, int height) {
+        auto* control = new QLineEdit(this);
+        if (digitsOnly) {
+            control->setValidator(new QRegularExpressionValidator(
+                QRegularExpression(QStringLiteral("[0-9]*")), control));
+        }
+        place(control, id, x, y, width, height);
+        return control;
+    };
+    auto readout = [&](int id, int x, int y, int width, int height) {
+        QLineEdit* control = edit(id, false, x, y, width, height);
+        control->setReadOnly(true);
+        return control;
+    };
+    auto button = [&](QPushButton* control, int id, int x, int y, int width, int height) {
+        control->setAutoDefault(false);
+        place(control, id, x, y, width, height);
+        return control;
+    };
+
+    // Created in the order the Tab key visits them.
+    m_modeDiopters = new QRadioButton(QStringLiteral("Diopters"), this);
+    place(m_modeDiopters, IDC_MODE_DIOPTERS, 9, 14, 80, 10);
+    m_modePolynomial = new QRadioButton(QStringLiteral("Polynomial coeffs"), this);
+    place(m_modePolynomial, IDC_MODE_POLYNOMIAL, 9, 26, 71, 10);
+    m_wizardGroup = group("Wizard: Properties...", IDC_WIZARD_GROUP, 3, 41, 95, 141);
+    m_limitJumps = new WrappingCheckBox(QStringLiteral("Max. jumping (in numbers of 2PI):"), this);
+    place(m_limitJumps, IDC_LIMIT_JUMPS, 8, 134, 66, 16);
+    m_editMaxJumps = edit(IDC_MAX_JUMPS, true, 74, 137, 21, 14);
+    m_minVoltage = new QCheckBox(QStringLiteral("Try minimum voltage"), this);
+    place(m_minVoltage, IDC_MIN_VOLTAGE, 8, 153, 80, 10);
+    m_generate = button(new QPushButton(QStringLiteral("&Generate data"), this), IDC_GENERATE, 6,
+                        165, 89, 14);
+    m_insertPath = button(new WrappingPushButton(QStringLiteral("Insert &Path"), this),
+                          IDC_INSERT_PATH, 264, 168, 35, 21);
+    m_editDigits = edit(IDC_DIGITS, true, 56, 199, 40, 14);
+    m_editMaxPhase = edit(IDC_MAX_PHASE, false, 158, 199, 40, 14);
+    m_editElements = edit(IDC_ELEMENTS, true, 56, 216, 40, 14);
+    m_editAperture = edit(IDC_APERTURE, false, 158, 216, 40, 14);
+    m_useCorrection = new QCheckBox(QStringLiteral("Use Correction Table"), this);
+    place(m_useCorrection, IDC_USE_CORRECTION, 224, 202, 83, 10);
+    m_editPath = readout(IDC_CORRECTION_PATH, 224, 216, 114, 14);
+    m_editPath->setEnabled(false);
+    m_browse =
+        button(new QPushButton(QStringLiteral("Browse"), this), IDC_BROWSE, 341, 216, 36, 14);
+    m_browse->setEnabled(false);
+    m_apply = button(new QPushButton(QStringLiteral("&Apply"), this), IDC_APPLY, 325, 193, 52, 14);
+    m_apply->setEnabled(false);
+    label("Data (in parts of PI):", IDC_DATA_LABEL, 310, 7, 68, 8);
+    m_list = new CProfileDataList(m_document, m_document.GetPrompter(), this);
+    place(m_list, IDC_DATA_LIST, 302, 17, 79, 121);
+    QPushButton* import =
+        button(new QPushButton(QStringLiteral("&Import"), this), IDC_IMPORT, 302, 141, 39, 14);
+    QPushButton* exportButton =
+        button(new QPushButton(QStringLiteral("&Export"), this), IDC_EXPORT, 342, 141, 39, 14);
+    label("Distance to center, m:", IDC_DISTANCE_LABEL, 302, 158, 36, 17);
+    m_distance = readout(IDC_DISTANCE, 341, 160, 40, 13);
+    label("Current el:", IDC_CURRENT_LABEL, 306, 177, 33, 8);
+    m_current = readout(IDC_CURRENT, 341, 175, 40, 13);
+    m_graph = new CGraphicWnd(this);
+    place(m_graph, IDC_GRAPH, 101, 6, 197, 160);
+    group("Wizard: Creation mode", IDC_MODE_GROUP, 3, 3, 95, 37);
+    label("Digits in DAC:", IDC_DIGITS_LABEL, 10, 202, 44, 8);
+    label("Maximum phase (in parts of PI):", IDC_MAX_PHASE_LABEL, 103, 197, 51, 17);
+    label("Number of el.:", IDC_ELEMENTS_LABEL, 10, 219, 44, 8);
+    label("Aperture, m:", IDC_APERTURE_LABEL, 116, 219, 40, 9);
+    m_pathLabel = label("Path:", IDC_PATH_LABEL, 204, 219, 18, 8);
+    m_pathLabel->setEnabled(false);
+    group("Parametrs of current profile", IDC_PARAMS_GROUP, 3, 186, 378, 65);
+    group("", IDC_APPLY_FRAME, 321, 186, 60, 24);
+    m_note = new QPlainTextEdit(this);
+    m_note->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Tab leaves the note for the next control; Enter starts a new line.
+    m_note->setTabChangesFocus(true);
+    place(m_note, IDC_NOTE, 101, 168, 160, 21);
+    m_lowLabel = label("Low limit (in parts of PI):", IDC_LOW_LABEL, 14, 232, 38, 16);
+    m_editLow = edit(IDC_LOW, false, 56, 233, 40, 14);
+    m_highLabel = label("High limit (in parts of PI):", IDC_HIGH_LABEL, 116, 232, 38, 16);
+    m_editHigh = edit(IDC_HIGH, false, 158, 233, 40, 14);
+
+    for (std::size_t i = 1; i < tabOrder.size(); ++i) {
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    }
+
+    m_graph->SetDocument(&m_document);
+    m_graph->SetCurrentElementSource([this] { return m_nCurElement; });
+
+    connect(m_modeDiopters, &QRadioButton::clicked, this, &CTessaronView::OnCreationMode);
+    connect(m_modePolynomial, &QRadioButton::clicked, this, &CTessaronView::OnCreationMode);
+    connect(m_limitJumps, &QCheckBox::clicked, this, &CTessaronView::OnMaxJumping);
+    connect(m_generate, &QPushButton::clicked, this, &CTessaronView::OnGenerate);
+    connect(m_apply, &QPushButton::clicked, this, &CTessaronView::OnApply);
+    connect(m_useCorrection, &QCheckBox::clicked, this, &CTessaronView::OnUseCorrection);
+    connect(m_browse, &QPushButton::clicked, this, &CTessaronView::OnBrowse);
+    connect(m_insertPath, &QPushButton::clicked, this, &CTessaronView::OnInsertPath);
+    connect(import, &QPushButton::clicked, this, &CTessaronView::OnImport);
+    connect(exportButton, &QPushButton::clicked, this, &CTessaronView::OnExport);
+    connect(m_note, &QPlainTextEdit::textChanged, this, &CTessaronView::OnNoteChange);
+    for (QLineEdit* field :
+         {m_editDigits, m_editMaxPhase, m_editElements, m_editAperture, m_editLow, m_editHigh}) {
+        connect(field, &QLineEdit::textChanged, this, &CTessaronView::OnParamChange);
+    }
+    connect(m_list, &CProfileDataList::currentElementChanged, this,
+            &CTessaronView::OnListSelection);
+    connect(m_graph, &CGraphicWnd::elementClicked, m_list, &CProfileDataList::SelectElement);
+}
+
+QWidget* CTessaronView::Control(int id) const {
+    return findChild<QWidget*>(QString::number(id), Qt::FindDirectChildrenOnly);
+}
+
+QSize CTessaronView::sizeHint() const {
+    return DialogUnits(font()).ToPixels(0, 0, kFormWidth, kFormHeight).size();
+}
+
+QSize CTessaronView::minimumSizeHint() const {
+    return sizeHint();
+}
+
+void CTessaronView::OnInitialUpdate() {
+    OnUpdate(nullptr, HINT_FULL);
+    // Inside a child frame the frame takes exactly the form's size, which is then the least
+    // size it can be dragged to.
+    if (auto* frame = qobject_cast<DocumentFrame*>(parentWidget())) {
+        frame->ResizeParentToFit();
+        frame->SetSizeLimits(frame->size(), QSize(-1, -1));
+    }
+    // The anchoring starts from the design size, whatever size a frame not shown yet has
+    // given the form for a moment; the controls still stand where the design put them.
+    resize(sizeHint());
+    m_pLayout =
+        std::make_unique<CControlLayout>(kProfileFormAnchors, kProfileFormAnchorCount, *this);
+}
+
+void CTessaronView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (m_pLayout) {
+        m_pLayout->Arrange();
+    }
+}
+
+void CTessaronView::OnUpdate(DocumentView* /*sender*/, int hint) {
+    const CTessaronDoc& doc = m_document;
+    m_dAperture = doc.m_dAperture;
+    m_dMaxPhase = doc.m_dMaxPhase;
+    m_nDacDigits = doc.m_nDacDigits;
+    m_nElements = doc.m_nElements;
+    const bool inDigits = doc.m_bUseCorrection != 0;
+    if (inDigits) {
+        // The limits as the codes the table gives their levels; the document keeps the index
+        // inside the table for any values loaded from a file.
+        m_nLowCode = doc.PhaseToDigits(doc.m_dLowLimit);
+        m_nHighCode = doc.PhaseToDigits(doc.m_dHighLimit);
+    } else {
+        m_dLowLimit = doc.m_dLowLimit;
+        m_dHighLimit = doc.m_dHighLimit;
+    }
+
+    // Every bound control takes its value, in the order the form exchanges them.
+    FormExchange::WriteDouble(m_editAperture, m_dAperture);
+    FormExchange::WriteDouble(m_editMaxPhase, m_dMaxPhase);
+    ShowCreationMode(doc.m_nCreationMode);
+    m_useCorrection->setChecked(inDigits);
+    FormExchange::SetText(m_editPath,
+                          QFile::decodeName(QByteArray::fromStdString(doc.m_strCorrectionPath)));
+    SetNoteText(doc.m_strNote);
+    FormExchange::WriteInt(m_editDigits, m_nDacDigits);
+    FormExchange::WriteInt(m_editElements, m_nElements);
+    if (inDigits) {
+        FormExchange::WriteInt(m_editLow, m_nLowCode);
+        FormExchange::WriteInt(m_editHigh, m_nHighCode);
+    } else {
+        FormExchange::WriteDouble(m_editLow, m_dLowLimit);
+        FormExchange::WriteDouble(m_editHigh, m_dHighLimit);
+    }
+
+    if (hint == HINT_FULL) {
+        RefreshWizardControls();
+    }
+    ShowLimitControls();
+
+    const int values = static_cast<int>(doc.m_phase.size());
+    if (m_nCurElement >= values) {
+        // The selection handler sets m_nCurElement to -1.
+        m_list->DeselectElement();
+    }
+    m_list->SetItemCount(values);
+    m_graph->update();
+    // Showing the values raised change notifications of the fields; nothing is edited yet.
+    m_apply->setEnabled(false);
+}
+
+void CTessaronView::ShowCreationMode(int mode) {
+    // A mode other than the two (only a file can hold one) checks neither button; exclusive
+    // buttons cannot be cleared while they are exclusive.
+    const bool known = mode == CTessaronDoc::MODE_DIOPTERS || mode == CTessaronDoc::MODE_POLYNOMIAL;
+    if (!known) {
+        for (QRadioButton* radio : {m_modeDiopters, m_modePolynomial}) {
+            radio->setAutoExclusive(false);
+            radio->setChecked(false);
+            radio->setAutoExclusive(true);
+        }
+        return;
+    }
+    (mode == CTessaronDoc::MODE_DIOPTERS ? m_modeDiopters : m_modePolynomial)->setChecked(true);
+}
+
+void CTessaronView::ShowLimitControls() {
+    const bool inDigits = m_document.m_bUseCorrection != 0;
+    m_editPath->setEnabled(inDigits);
+    m_pathLabel->setEnabled(inDigits);
+    m_browse->setEnabled(inDigits);
+    m_lowLabel->setText(inDigits ? QStringLiteral("Low limit (in digits):")
+                                 : QStringLiteral("Low limit (in parts of PI):"));
+    m_highLabel->setText(inDigits ? QStringLiteral("High limit (in digits):")
+                                  : QStringLiteral("High limit (in parts of PI):"));
+    FitWrappedLabel(m_lowLabel, font());
+    FitWrappedLabel(m_highLabel, font());
+}
+
+void CTessaronView::RefreshWizardControls() {
+    const CTessaronDoc& doc = m_document;
+    // The mode buttons go with the page: another view of the document may have switched it.
+    ShowCreationMode(doc.m_nCreationMode);
+    ShowWizardPage();
+    m_editMaxJumps->setEnabled(doc.m_bLimitJumps != 0);
+    FormExchange::WriteInt(m_editMaxJumps, doc.m_nMaxJumps);
+    m_limitJumps->setChecked(doc.m_bLimitJumps != 0);
+    m_minVoltage->setChecked(doc.m_bMinVoltage != 0);
+}
+
+void CTessaronView::ShowWizardPage() {
+    const int mode = m_document.m_nCreationMode;
+    if (m_nPageMode == mode && m_pWizardPage) {
+        m_pWizardPage->UpdateData(false);
+        return;
+    }
+    m_pWizardPage.reset();
+    m_nPageMode = mode;
+    auto regenerate = [this] { RegenerateFromPage(); };
+    if (mode == CTessaronDoc::MODE_DIOPTERS) {
+        m_pWizardPage = std::make_unique<CDlgP1>(m_document, regenerate, this);
+    } else if (mode == CTessaronDoc::MODE_POLYNOMIAL) {
+        m_pWizardPage = std::make_unique<CDlgP2>(m_document, regenerate, this);
+    } else {
+        return; // no page generates in another mode
+    }
+    // Centred in the group box (each half truncated), a little below its top edge.
+    const QRect box = m_wizardGroup->geometry();
+    const int left = (box.left() + box.left() + box.width()) / 2 - m_pWizardPage->width() / 2;
+    m_pWizardPage->move(left, box.top() + kPageTopOffset);
+    m_pWizardPage->show();
+
+    // The Tab key visits the page's fields after the creation mode and before the jump
+    // options, where the page stands.
+    QWidget* previous = m_modePolynomial;
+    for (QWidget* child : m_pWizardPage->findChildren<QWidget*>()) {
+        if (child->focusPolicy() & Qt::TabFocus) {
+            setTabOrder(previous, child);
+            previous = child;
+        }
+    }
+    setTabOrder(previous, m_limitJumps);
+}
+
+void CTessaronView::OnCreationMode() {
+    m_document.m_nCreationMode =
+        m_modeDiopters->isChecked() ? CTessaronDoc::MODE_DIOPTERS : CTessaronDoc::MODE_POLYNOMIAL;
+    // Every view shows the page of the new mode; the document is not modified by it.
+    m_document.UpdateWizardControls();
+}
+
+void CTessaronView::OnMaxJumping() {
+    m_editMaxJumps->setEnabled(m_limitJumps->isChecked());
+}
+
+void CTessaronView::ReadJumpOptions() {
+    CTessaronDoc& doc = m_document;
+    doc.m_nMaxJumps = numtext::ParseInt(m_editMaxJumps->text().toStdString()).value_or(0);
+    doc.m_bLimitJumps = m_limitJumps->isChecked() ? 1 : 0;
+    doc.m_bMinVoltage = m_minVoltage->isChecked() ? 1 : 0;
+}
+
+void CTessaronView::OnGenerate() {
+    if (m_pWizardPage && !m_pWizardPage->UpdateData(true)) {
+        return;
+    }
+    ReadJumpOptions();
+    // Generation uses the applied parameters; its update of every view (HINT_FULL) replaces
+    // edits not applied yet.
+    m_document.GenerateData(true);
+}
+
+void CTessaronView::RegenerateFromPage() {
+    if (m_pWizardPage && !m_pWizardPage->UpdateData(true)) {
+        return;
+    }
+    ReadJumpOptions();
+    m_document.GenerateData(false);
+}
+
+bool CTessaronView::OnApply() {
+    CTessaronDoc& doc = m_document;
+    // The fields in the form's exchange order; the first bad one stops the read with its
+    // message and the focus on it. Nothing reaches the document before every field passed.
+    ProfileParameters params;
+    params.limitsInDigits = doc.m_bUseCorrection != 0;
+    FormExchange dx(doc.GetPrompter());
+    const bool read =
+        dx.ReadDouble(m_editAperture, params.aperture, limits::kMinAperture,
+                      limits::kMaxAperture) &&
+        dx.ReadDouble(m_editMaxPhase, params.maxPhase, limits::kMinMaxPhase,
+                      limits::kMaxMaxPhase) &&
+        dx.ReadInt(m_editDigits, params.dacDigits, limits::kMinDacDigits, limits::kMaxDacDigits) &&
+        dx.ReadInt(m_editElements, params.elements, limits::kMinElements, limits::kMaxElements) &&
+        (params.limitsInDigits
+             ? dx.ReadInt(m_editLow, params.lowCode, 0, kMaxLimitCode) &&
+                   dx.ReadInt(m_editHigh, params.highCode, 0, kMaxLimitCode)
+             : dx.ReadDouble(m_editLow, params.lowLimit, limits::kMinLimit, limits::kMaxLimit) &&
+                   dx.ReadDouble(m_editHigh, params.highLimit, limits::kMinLimit,
+                                 limits::kMaxLimit));
+    if (!read) {
+        return false;
+    }
+    m_dAperture = params.aperture;
+    m_dMaxPhase = params.maxPhase;
+    m_nDacDigits = params.dacDigits;
+    m_nElements = params.elements;
+    m_dLowLimit = params.lowLimit;
+    m_dHighLimit = params.highLimit;
+    m_nLowCode = params.lowCode;
+    m_nHighCode = params.highCode;
+
+    switch (doc.ApplyParameters(params)) {
+    case CTessaronDoc::ApplyResult::Applied:
+        // The document has updated every view, which disabled "&Apply" here; a focus that was
+        // on the button has moved on to the next control.
+        if (m_apply->hasFocus()) {
+            focusNextChild();
+        }
+        m_apply->setEnabled(false);
+        return true;
+    case CTessaronDoc::ApplyResult::DataOutOfRange:
+        FocusField(m_editMaxPhase);
+        return false;
+    case CTessaronDoc::ApplyResult::BadLimits:
+        FocusField(m_editHigh);
+        return false;
+    }
+    return false;
+}
+
+void CTessaronView::FocusField(QWidget* field) {
+    FormExchange::FocusField(field);
+}
+
+void CTessaronView::OnParamChange() {
+    m_apply->setEnabled(true);
+}
+
+namespace {
+
+// The file dialog for a correction table or a path to insert: any file, no default extension.
+std::optional<FileChoice> AskAnyFile(Prompter& prompter) {
+    FileDialogRequest request;
+    request.defaultExtension = std::nullopt;
+    return prompter.AskOpenFile(request);
+}
+
+} // namespace
+
+void CTessaronView::OnUseCorrection() {
+    CTessaronDoc& doc = m_document;
+    doc.m_bUseCorrection = m_useCorrection->isChecked() ? 1 : 0;
+    if (doc.m_bUseCorrection) {
+        const bool usable =
+            !doc.m_strCorrectionPath.empty() &&
+            QFileInfo(QFile::decodeName(QByteArray::fromStdString(doc.m_strCorrectionPath)))
+                .isFile() &&
+            doc.LoadCorrectionTable();
+        if (!usable) {
+            const auto choice = AskAnyFile(doc.GetPrompter());
+            if (choice) {
+                doc.m_strCorrectionPath = choice->path;
+                if (!doc.LoadCorrectionTable()) {
+                    doc.m_bUseCorrection = 0;
+                }
+            } else {
+                doc.m_bUseCorrection = 0;
+            }
+        }
+    }
+    // The limits are shown again in the unit that now applies.
+    doc.UpdateAllViews(nullptr, HINT_PARAMS);
+    doc.SetModifiedFlag();
+}
+
+void CTessaronView::OnBrowse() {
+    CTessaronDoc& doc = m_document;
+    const auto choice = AskAnyFile(doc.GetPrompter());
+    if (!choice) {
+        return;
+    }
+    doc.m_strCorrectionPath = choice->path;
+    if (!doc.LoadCorrectionTable()) {
+        doc.m_bUseCorrection = 0;
+    }
+    doc.UpdateAllViews(nullptr, HINT_FULL);
+    doc.SetModifiedFlag();
+}
+
+void CTessaronView::SetNoteText(const std::string& note) {
+    // The edit breaks lines with "\n" alone. A note with "\r\n" breaks (from a file written
+    // elsewhere) gets them back when the view writes it, so an edit keeps the file's style.
+    m_crlfNote = note.find("\r\n") != std::string::npos;
+    QString text = QString::fromStdString(note);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    // Only a different text is set, so the caret and selection of an unchanged note stay.
+    if (m_note->toPlainText() == text) {
+        return;
+    }
+    m_fillingNote = true;
+    m_note->setPlainText(text);
+    m_fillingNote = false;
+}
+
+std::string CTessaronView::NoteText() const {
+    QString text = m_note->toPlainText();
+    if (m_crlfNote) {
+        text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    }
+    return text.toStdString();
+}
+
+void CTessaronView::OnNoteChange() {
+    if (m_fillingNote) {
+        return;
+    }
+    m_document.m_strNote = NoteText();
+    m_document.UpdateNoteInViews(this);
+    m_document.SetModifiedFlag();
+}
+
+void CTessaronView::OnInsertPath() {
+    const auto choice = AskAnyFile(m_document.GetPrompter());
+    if (!choice) {
+        return;
+    }
+    // The path replaces the selection (or goes in at the caret); the change of the text then
+    // takes the note into the document like typing does.
+    QTextCursor cursor = m_note->textCursor();
+    cursor.insertText(QFile::decodeName(QByteArray::fromStdString(choice->path)));
+    m_note->setTextCursor(cursor);
+}
+
+void CTessaronView::OnImport() {
+    m_document.ImportData();
+}
+
+void CTessaronView::OnExport() {
+    m_document.ExportData();
+}
+
+void CTessaronView::OnEditData() {
+    m_list->EditCurrent();
+}
+
+void CTessaronView::OnListSelection(int element) {
+    m_nCurElement = element;
+    m_graph->update();
+    RefreshElementReadouts();
+    emit editDataStateChanged();
+}
+
+void CTessaronView::RefreshElementReadouts() {
+    if (m_nCurElement == -1) {
+        m_distance->clear();
+        m_current->clear();
+        return;
+    }
+    const CTessaronDoc& doc = m_document;
+    const double i = m_nCurElement;
+    const double n = doc.m_nElements;
+    // With a single element there is no spread to measure: it stands at the centre.
+    const double distance = n > 1.0 ? (i - (n - 1.0) / 2.0) / (n - 1.0) * doc.m_dAperture : 0.0;
+    m_distance->setText(QString::fromStdString(numtext::FormatExp(distance, 2, 3)));
+    m_current->setText(QString::number(m_nCurElement));
+}
