@@ -16,6 +16,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -56,14 +57,9 @@ protected:
     }
     // Selects the command `id` on the Command page, which lists the commands in bar order.
     void Select(int id) {
-        for (std::size_t row = 0; row < m_available.size(); ++row) {
-            if (m_available[row]->data().toInt() == id) {
-                m_sheet->CommandList()->setCurrentRow(static_cast<int>(row));
-            }
-        }
-    }
-    std::optional<std::string> Stored() const {
-        return m_store.Find("Workspace", "Default Buttons");
+        const auto at = std::find_if(m_available.begin(), m_available.end(),
+                                     [id](QAction* a) { return a->data().toInt() == id; });
+        m_sheet->CommandList()->setCurrentRow(static_cast<int>(at - m_available.begin()));
     }
 
     TempDir m_dir;
@@ -75,14 +71,12 @@ protected:
     std::optional<CCustomizeSheet> m_sheet;
 };
 
-TEST_F(CustomizeSheetTest, PagesCaptionsAndCommandList) {
+TEST_F(CustomizeSheetTest, PagesCaptionsCommandListAndPictures) {
     QTabWidget* tabs = m_sheet->Tabs();
     EXPECT_EQ(m_sheet->windowTitle(), "Customize");
     ASSERT_EQ(tabs->count(), 3);
-    const char* captions[] = {"Toolbars", "Command", "Common"};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(tabs->tabText(i), captions[i]);
-    }
+    EXPECT_EQ(QStringList({tabs->tabText(0), tabs->tabText(1), tabs->tabText(2)}),
+              QStringList({"Toolbars", "Command", "Common"}));
     EXPECT_EQ(tabs->widget(2), m_sheet->CommonPage());
     EXPECT_EQ(m_sheet->ToolbarList()->count(), 2);
     EXPECT_EQ(m_sheet->CategoryList()->item(0)->text(), "default");
@@ -90,9 +84,7 @@ TEST_F(CustomizeSheetTest, PagesCaptionsAndCommandList) {
     EXPECT_EQ(m_sheet->CommandList()->item(1)->text(), "Command 57601");
     Select(kPrint);
     EXPECT_EQ(m_sheet->Description()->text(), "Does 57607");
-}
-
-TEST_F(CustomizeSheetTest, EveryButtonHasItsPicture) {
+    // Every button has its picture, the program and its documents their icons.
     for (const int id : kDefaultIds) {
         const QList<QSize> sizes = ToolbarIcon(id).availableSizes();
         EXPECT_EQ(sizes, id == 0 ? QList<QSize>() : QList<QSize>{QSize(16, 15)}) << id;
@@ -103,28 +95,25 @@ TEST_F(CustomizeSheetTest, EveryButtonHasItsPicture) {
 }
 
 TEST_F(CustomizeSheetTest, AddRemoveAndResetChangeTheBarAndAreKept) {
-    const struct {
-        int id;
-        bool add;
-        std::vector<int> removed, appended; // since the start
-    } steps[] = {
+    // command, added (else removed), removed and appended since the start
+    const std::tuple<int, bool, std::vector<int>, std::vector<int>> steps[] = {
         {kCut, false, {kCut}, {}},
         {kCut, false, {kCut}, {}}, // not on the bar: nothing to take off
         {kPrint, false, {kCut, kPrint}, {}},
         {kCut, true, {kCut, kPrint}, {kCut}},
         {kNew, true, {kCut, kPrint, kNew}, {kCut, kNew}}, // on the bar already: moves to the end
     };
-    for (const auto& step : steps) {
-        Select(step.id);
-        (step.add ? m_sheet->AddButton() : m_sheet->RemoveButton())->click();
+    for (const auto& [command, add, removed, appended] : steps) {
+        Select(command);
+        (add ? m_sheet->AddButton() : m_sheet->RemoveButton())->click();
         std::vector<int> after = kDefaultIds;
-        for (const int id : step.removed) {
+        for (const int id : removed) {
             std::erase(after, id);
         }
-        after.insert(after.end(), step.appended.begin(), step.appended.end());
-        EXPECT_EQ(Ids(*m_bar), after) << step.id << (step.add ? " added" : " removed");
-        EXPECT_EQ(m_sheet->RemoveButton()->isEnabled(), step.add);
-        ASSERT_TRUE(Stored());
+        after.insert(after.end(), appended.begin(), appended.end());
+        EXPECT_EQ(Ids(*m_bar), after) << command << (add ? " added" : " removed");
+        EXPECT_EQ(m_sheet->RemoveButton()->isEnabled(), add);
+        ASSERT_TRUE(m_store.Find("Workspace", "Default Buttons"));
         EXPECT_TRUE(RestoreToolbarButtons(*m_bar, m_available, m_store));
         EXPECT_EQ(Ids(*m_bar), after) << "as kept in the settings";
     }
@@ -151,59 +140,41 @@ TEST_F(CustomizeSheetTest, CheckBoxShowsAndHidesItsToolBar) {
 }
 
 TEST_F(CustomizeSheetTest, OkAndApplyRunTheCommonPage) {
-    const struct {
-        const char* timeout;
-        bool accepted;
-        int stored;
-    } cases[] = {{"1234", true, 1234}, {"0", false, 1234}};
     m_prompter.ExpectMessages();
-    for (const auto& c : cases) {
+    for (const auto& [timeout, accepted] : {std::pair{"1234", true}, std::pair{"0", false}}) {
         m_sheet.emplace(m_frame, m_buttons, m_store, m_prompter, [] { return false; });
         m_sheet->show();
         m_sheet->Tabs()->setCurrentIndex(2);
         EXPECT_FALSE(m_sheet->ApplyButton()->isEnabled());
         auto* field = m_sheet->CommonPage()->findChild<QLineEdit*>("rxTimeout");
         field->selectAll();
-        QTest::keyClicks(field, c.timeout);
+        QTest::keyClicks(field, timeout);
         EXPECT_TRUE(m_sheet->ApplyButton()->isEnabled());
         m_sheet->Tabs()->setCurrentIndex(0);
-        EXPECT_EQ(m_sheet->Tabs()->currentIndex(), c.accepted ? 0 : 2) << c.timeout;
+        EXPECT_EQ(m_sheet->Tabs()->currentIndex(), accepted ? 0 : 2) << timeout;
         m_sheet->OkButton()->click();
-        EXPECT_EQ(m_sheet->result(), c.accepted ? QDialog::Accepted : QDialog::Rejected);
-        EXPECT_EQ(m_sheet->isVisible(), !c.accepted);
-        EXPECT_EQ(m_store.GetInt("Settings", "COM RxTimeout", -1), c.stored);
+        EXPECT_EQ(m_sheet->result(), accepted ? QDialog::Accepted : QDialog::Rejected);
+        EXPECT_EQ(m_sheet->isVisible(), !accepted);
+        EXPECT_EQ(m_store.GetInt("Settings", "COM RxTimeout", -1), 1234); // the refused 0 not kept
     }
 }
 
 TEST_F(CustomizeSheetTest, RestoreLeavesTheBarForBadValues) {
-    const struct {
-        const char* stored;
-        bool restored;
-        std::vector<int> ids;
-    } cases[] = {
-        {nullptr, false, kDefaultIds},
-        {"", false, kDefaultIds},
-        {"57600,abc", false, kDefaultIds},
-        {"57600,,0", false, kDefaultIds},
-        {"57600,", false, kDefaultIds},
-        {"-1,57600", false, kDefaultIds},
-        {"57600,99999999999", false, kDefaultIds},
-        {"99999,0", false, kDefaultIds},
-        {"57601, 0 ,99999,57600,57601", true, {57601, 0, 57600}},
-    };
-    for (const auto& c : cases) {
+    EXPECT_FALSE(RestoreToolbarButtons(*m_bar, m_available, m_store)) << "nothing kept";
+    for (const char* stored : {"", "57600,abc", "57600,,0", "57600,", "-1,57600",
+                               "57600,99999999999", "99999,0", "57601, 0 ,99999,57600,57601"}) {
         SetToolbarButtons(*m_bar, m_buttons);
-        if (c.stored != nullptr) {
-            m_store.WriteString("Workspace", "Default Buttons", c.stored);
-        }
-        EXPECT_EQ(RestoreToolbarButtons(*m_bar, m_available, m_store), c.restored)
-            << (c.stored ? c.stored : "nothing");
-        EXPECT_EQ(Ids(*m_bar), c.ids) << (c.stored ? c.stored : "nothing");
+        m_store.WriteString("Workspace", "Default Buttons", stored);
+        // Unknown and repeated IDs are skipped; a malformed value, or no button left, is refused.
+        const bool good = std::string(stored).starts_with("57601");
+        EXPECT_EQ(RestoreToolbarButtons(*m_bar, m_available, m_store), good) << stored;
+        EXPECT_EQ(Ids(*m_bar), (good ? std::vector<int>{57601, 0, 57600} : kDefaultIds)) << stored;
     }
     SetToolbarButtons(*m_bar, m_buttons);
     EXPECT_TRUE(SaveToolbarButtons(*m_bar, m_store));
-    EXPECT_EQ(Stored(), "57600,57601,57603,0,57635,57634,57637,32777,32779,0,32776,32775,32774,0,"
-                        "57607,0,57664,57669");
+    EXPECT_EQ(m_store.Find("Workspace", "Default Buttons"),
+              "57600,57601,57603,0,57635,57634,57637,32777,32779,0,32776,32775,32774,0,"
+              "57607,0,57664,57669");
 }
 
 } // namespace
