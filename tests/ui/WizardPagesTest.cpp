@@ -8,51 +8,46 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
-#include <memory>
 
 namespace {
 
+using Typed = std::vector<std::pair<const char*, const char*>>; // field, text
+
 class WizardPagesTest : public ProfileFixture {
 protected:
-    // A page of `mode` in a window of its own, shown and active, with the view's regeneration:
-    // the page read once more, then a generation that keeps the steps.
-    WizardPage& MakePage(int mode) {
+    // A fresh page of `mode` in a window of its own, shown and active, with the view's
+    // regeneration: the page read once more, then a generation that keeps the steps.
+    void MakePage(int mode, const Typed& typed = {}) {
+        delete page;
         CTessaronDoc& d = NewDoc();
         d.m_nCreationMode = mode;
         auto regenerate = [this] {
-            ++regenerations;
-            if (page->UpdateData(true)) {
+            if (++regenerations > 0 && page->UpdateData(true)) {
                 doc->GenerateData(false);
             }
         };
-        if (mode == CTessaronDoc::MODE_DIOPTERS) {
-            page = new CDlgP1(d, regenerate, &window);
-        } else {
-            page = new CDlgP2(d, regenerate, &window);
-        }
+        page = mode == CTessaronDoc::MODE_DIOPTERS
+                   ? static_cast<WizardPage*>(new CDlgP1(d, regenerate, &window))
+                   : new CDlgP2(d, regenerate, &window);
         window.resize(200, 200);
         window.show();
         window.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
-        return *page;
+        Type(typed);
+        prompter.ExpectMessages(); // checked with Messages()
     }
     QLineEdit* Field(const char* name) { return page->findChild<QLineEdit*>(name); }
     SpinArrows* Spin(const char* name) { return page->findChild<SpinArrows*>(name); }
-    void Type(const char* name, const char* text) {
-        Field(name)->setFocus();
-        Field(name)->selectAll();
-        QTest::keyClick(Field(name), Qt::Key_Delete);
-        QTest::keyClicks(Field(name), QString::fromLatin1(text));
-    }
-    // "&Generate data" of the view: the page read, then a generation that computes the steps.
-    void Generate() {
-        ASSERT_TRUE(page->UpdateData(true));
-        ASSERT_TRUE(doc->GenerateData(true));
+    void Type(const Typed& typed) {
+        for (const auto& [name, text] : typed) {
+            Field(name)->setFocus();
+            Field(name)->clear();
+            QTest::keyClicks(Field(name), QString::fromLatin1(text));
+        }
     }
 
     QWidget window;
@@ -61,181 +56,116 @@ protected:
 };
 
 TEST_F(WizardPagesTest, RefusedFieldShowsItsMessageFocusesItAndTakesNothing) {
-    struct Case {
-        int mode;
-        std::vector<std::pair<const char*, const char*>> typed;
-        const char* focus;
-        const char* message;
-    } cases[] = {
+    const std::tuple<int, Typed, const char*, const char*> cases[] = {
         {1, {{"a0", "100"}}, "a0", "Please enter a number between -63 and 63."},
         {1, {{"a0", "1"}, {"a1", "-5.5"}}, "a1", "Please enter a number between -5 and 5."},
         {1, {{"a1", "2"}, {"a2", "0.11"}}, "a2", "Please enter a number between -0.1 and 0.1."},
         {1, {{"a0", "1"}, {"a3", "6e-5"}}, "a3", "Please enter a number between -5e-05 and 5e-05."},
         {1, {{"a2", "x"}}, "a2", "Please enter a number."},
         {0, {{"diopters", "2.5"}, {"wavelength", "1e-6m"}}, "wavelength", "Please enter a number."},
-        {0, {{"diopters", ""}}, "diopters", "Please enter a number."},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.message);
-        delete page;
-        MakePage(c.mode);
-        prompter.ExpectMessages();
-        for (const auto& [name, text] : c.typed) {
-            Type(name, text);
-        }
+        {0, {{"diopters", ""}}, "diopters", "Please enter a number."}};
+    for (const auto& [mode, typed, focus, message] : cases) {
+        SCOPED_TRACE(message);
+        MakePage(mode, typed);
         window.setFocus(); // the focus elsewhere, so that the read must move it
         EXPECT_FALSE(page->UpdateData(true));
-        EXPECT_EQ(Messages(), std::vector<std::string>{c.message});
-        EXPECT_EQ(QApplication::focusWidget(), Field(c.focus));
+        EXPECT_EQ(Messages(), std::vector<std::string>{message});
+        EXPECT_EQ(QApplication::focusWidget(), Field(focus));
         // Nothing of the page reached the document, not even the fields before the bad one.
-        EXPECT_EQ(doc->m_dCoeff, (std::array<double, 4>{}));
-        EXPECT_EQ(doc->m_dDiopters, 0.0);
-        EXPECT_EQ(doc->m_dWaveLength, 7.8e-07);
+        EXPECT_TRUE(doc->m_dCoeff == (std::array<double, 4>{}) && doc->m_dDiopters == 0.0 &&
+                    doc->m_dWaveLength == 7.8e-07);
     }
 }
 
 TEST_F(WizardPagesTest, SpinArrowStepsByTheDecimalStepAndRegenerates) {
     struct Case {
-        const char* name;
-        int mode;
-        const char* field;
-        const char* spin;
-        const char* generatedWith; // nullptr: no "&Generate data" before the arrows
-        const char* typedAfter;    // typed after generating, stepped with the old step
-        std::vector<int> deltas;
-        std::vector<const char*> shown; // the field after each step
+        const char *field, *generatedWith; // nullptr: no "&Generate data" before the arrows
+        Typed typedAfter;                  // a step goes by the step of the generation
+        std::vector<std::pair<int, const char*>> steps; // delta, the field after it
         int regenerations;
-    } cases[] = {
-        {"diopters up", 0, "diopters", "spin", "2.5", nullptr, {+1}, {"2.6"}, 1},
-        {"no step yet", 0, "diopters", "spin", nullptr, "2.5", {-1, +1}, {"2.5", "2.5"}, 0},
-        {"a1 up twice", 1, "a1", "spinA1", "0.25", nullptr, {+1, +1}, {"0.26", "0.27"}, 2},
-        {"typed later", 1, "a1", "spinA1", "0.25", "0.5", {-1}, {"0.49"}, 1},
-        {"a3 down", 1, "a3", "spinA3", "2e-05", nullptr, {-1, -1}, {"1e-05", "0"}, 2},
-        {"a0 stops at 63", 1, "a0", "spinA0", "62", nullptr, {+1, +1, -1}, {"63", "63", "62"}, 2},
-        {"a2 stops at -0.1", 1, "a2", "spinA2", "-0.09", nullptr, {-1, -1}, {"-0.1", "-0.1"}, 1},
-    };
+        std::vector<std::string> messages = {}; // for a refused field, which gets the focus
+    } cases[] = {{"diopters", "2.5", {}, {{+1, "2.6"}}, 1},
+                 {"diopters", nullptr, {{"diopters", "2.5"}}, {{-1, "2.5"}, {+1, "2.5"}}, 0},
+                 {"a1", "0.25", {}, {{+1, "0.26"}, {+1, "0.27"}}, 2},
+                 {"a1", "0.25", {{"a1", "0.5"}}, {{-1, "0.49"}}, 1},
+                 {"a3", "2e-05", {}, {{-1, "1e-05"}, {-1, "0"}}, 2},
+                 {"a0", "62", {}, {{+1, "63"}, {+1, "63"}, {-1, "62"}}, 2},
+                 {"a2", "-0.09", {}, {{-1, "-0.1"}, {-1, "-0.1"}}, 1},
+                 {"a1", "0.25", {{"a0", "abc"}}, {{+1, "0.25"}}, 0, {"Please enter a number."}}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        delete page;
+        const bool diopters = c.field[0] == 'd';
+        SCOPED_TRACE(testing::Message() << c.field << " " << c.steps.size() << " steps");
         regenerations = 0;
-        MakePage(c.mode);
+        MakePage(diopters ? 0 : 1);
         if (c.generatedWith != nullptr) {
-            Type(c.field, c.generatedWith);
-            Generate();
+            Type({{c.field, c.generatedWith}});
+            ASSERT_TRUE(page->UpdateData(true)); // "&Generate data": computes the steps
+            ASSERT_TRUE(doc->GenerateData(true));
         }
-        if (c.typedAfter != nullptr) {
-            Type(c.field, c.typedAfter);
-        }
-        for (std::size_t i = 0; i < c.deltas.size(); ++i) {
-            const std::vector<double> before = doc->m_phase;
-            SpinArrows* spin = Spin(c.spin);
-            QTest::mouseClick(c.deltas[i] > 0 ? spin->UpButton() : spin->DownButton(),
-                              Qt::LeftButton);
-            EXPECT_EQ(Field(c.field)->text(), c.shown[i]) << "step " << i;
+        Type(c.typedAfter);
+        SpinArrows* spin = Spin(diopters ? "spin" : (std::string("spinA") + c.field[1]).c_str());
+        for (const auto& [delta, shown] : c.steps) {
+            QTest::mouseClick(delta > 0 ? spin->UpButton() : spin->DownButton(), Qt::LeftButton);
+            EXPECT_EQ(Field(c.field)->text(), shown);
         }
         EXPECT_EQ(regenerations, c.regenerations);
-        EXPECT_TRUE(Messages().empty());
-        if (c.regenerations > 0) {
-            // The document holds the value shown, and the profile was made from it.
-            const double shown = Field(c.field)->text().toDouble();
-            EXPECT_EQ(c.mode == 0 ? doc->m_dDiopters : doc->m_dCoeff[c.field[1] - '0'], shown);
-            EXPECT_TRUE(doc->IsModified());
-        }
+        EXPECT_EQ(Messages(), c.messages);
+        EXPECT_TRUE(c.messages.empty() ||
+                    QApplication::focusWidget() == Field(c.typedAfter[0].first));
+        // The document holds the value shown, and the profile was made from it.
+        const double value = diopters ? doc->m_dDiopters : doc->m_dCoeff[c.field[1] - '0'];
+        EXPECT_TRUE(c.regenerations == 0 ||
+                    (value == Field(c.field)->text().toDouble() && doc->IsModified()));
     }
 }
 
-TEST_F(WizardPagesTest, StepStopsAtAFieldThatDoesNotRead) {
-    MakePage(CTessaronDoc::MODE_POLYNOMIAL);
-    Type("a1", "0.25");
-    Generate();
-    Type("a0", "abc");
-    prompter.ExpectMessages();
-    QTest::mouseClick(Spin("spinA1")->UpButton(), Qt::LeftButton);
-    EXPECT_EQ(Messages(), std::vector<std::string>{"Please enter a number."});
-    EXPECT_EQ(QApplication::focusWidget(), Field("a0"));
-    EXPECT_EQ(Field("a1")->text(), "0.25");
-    EXPECT_EQ(regenerations, 0);
-}
-
-TEST_F(WizardPagesTest, ArrowKeysInTheBuddyStepAndOtherKeysPassOn) {
-    struct Case {
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-        int delta; // 0: no step
-    } cases[] = {
+TEST_F(WizardPagesTest, PagesHaveTheirDesignSizeAndRouteKeys) {
+    // Mode, page size, field and arrows, and their rectangle in dialog units.
+    const std::tuple<int, QSize, const char*, const char*, QRect> cases[] = {
+        {0, {87, 74}, "diopters", "spin", {11, 21, 65, 14}},
+        {1, {87, 78}, "a3", "spinA3", {20, 51, 51, 14}}};
+    // Keys pressed in the field, and the step each must make (0: none, the key passes on).
+    const std::tuple<Qt::Key, Qt::KeyboardModifiers, int> keys[] = {
         {Qt::Key_Up, Qt::NoModifier, +1},       {Qt::Key_Down, Qt::NoModifier, -1},
         {Qt::Key_Up, Qt::KeypadModifier, +1},   {Qt::Key_Up, Qt::ShiftModifier, 0},
         {Qt::Key_Down, Qt::ControlModifier, 0}, {Qt::Key_Left, Qt::NoModifier, 0},
-        {Qt::Key_PageUp, Qt::NoModifier, 0},    {Qt::Key_F9, Qt::NoModifier, 0},
-    };
-    QLineEdit buddy(&window);
-    buddy.setText("1.5");
-    SpinArrows arrows(&window);
-    arrows.SetBuddy(&buddy);
-    QSignalSpy spy(&arrows, &SpinArrows::deltaPos);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.key);
-        spy.clear();
-        QTest::keyClick(&buddy, c.key, c.modifiers);
-        ASSERT_EQ(spy.count(), c.delta == 0 ? 0 : 1);
-        if (c.delta != 0) {
-            EXPECT_EQ(spy.at(0).at(0).toInt(), c.delta);
-        }
-    }
-    spy.clear();
-    QTest::mouseClick(arrows.UpButton(), Qt::LeftButton);
-    QTest::mouseClick(arrows.DownButton(), Qt::LeftButton);
-    ASSERT_EQ(spy.count(), 2);
-    EXPECT_EQ(spy.at(0).at(0).toInt(), +1);
-    EXPECT_EQ(spy.at(1).at(0).toInt(), -1);
-    EXPECT_EQ(buddy.text(), "1.5"); // the arrows never write into their buddy
-    // Detached, the buddy's keys are its own again.
-    arrows.SetBuddy(nullptr);
-    spy.clear();
-    QTest::keyClick(&buddy, Qt::Key_Up);
-    EXPECT_EQ(spy.count(), 0);
-}
-
-TEST_F(WizardPagesTest, WindowShortcutsWorkWhileAPageFieldHasTheFocus) {
-    const QKeySequence keys[] = {QKeySequence(Qt::Key_F9), QKeySequence(Qt::Key_F10),
-                                 QKeySequence(Qt::Key_F11), QKeySequence(Qt::CTRL | Qt::Key_N)};
-    for (int mode : {0, 1}) {
-        delete page;
+        {Qt::Key_PageUp, Qt::NoModifier, 0},    {Qt::Key_F9, Qt::NoModifier, 0}};
+    QAction action(&window);
+    action.setShortcuts({Qt::Key_F9, Qt::Key_F10, Qt::Key_F11, Qt::CTRL | Qt::Key_N});
+    window.addAction(&action);
+    QSignalSpy triggered(&action, &QAction::triggered);
+    for (const auto& [mode, design, field, arrows, f] : cases) {
         MakePage(mode);
-        QLineEdit* field = Field(mode == 0 ? "diopters" : "a0");
-        field->setFocus();
-        ASSERT_EQ(QApplication::focusWidget(), field);
-        for (const QKeySequence& key : keys) {
-            SCOPED_TRACE(key.toString().toStdString());
-            QAction action(&window);
-            action.setShortcut(key);
-            window.addAction(&action);
-            QSignalSpy triggered(&action, &QAction::triggered);
-            QTest::keySequence(field, key);
-            EXPECT_EQ(triggered.count(), 1);
-            window.removeAction(&action);
-        }
-    }
-}
-
-TEST_F(WizardPagesTest, PagesHaveTheirDesignSizeAndArrowsShareTheirFieldsRectangle) {
-    struct Case {
-        int mode, width, height;
-        const char *field, *arrows;
-        QRect fieldUnits;
-    } cases[] = {{0, 87, 74, "diopters", "spin", {11, 21, 65, 14}},
-                 {1, 87, 78, "a3", "spinA3", {20, 51, 51, 14}}};
-    for (const Case& c : cases) {
-        delete page;
-        MakePage(c.mode);
         const DialogUnits units(page->font());
-        const QSize size = units.ToPixels(0, 0, c.width, c.height).size();
-        EXPECT_EQ(page->sizeHint(), size);
-        EXPECT_TRUE(page->size() == size && page->maximumSize() == size);
-        const QRect& f = c.fieldUnits;
-        EXPECT_EQ(Field(c.field)->geometry().united(Spin(c.arrows)->geometry()),
+        const QSize size = units.ToPixels(0, 0, design.width(), design.height()).size();
+        EXPECT_TRUE(page->sizeHint() == size && page->size() == size &&
+                    page->maximumSize() == size);
+        EXPECT_EQ(Field(field)->geometry().united(Spin(arrows)->geometry()),
                   units.ToPixels(f.x(), f.y(), f.width(), f.height()));
-        EXPECT_EQ(Spin(c.arrows)->x(), Field(c.field)->geometry().right() + 1);
+        EXPECT_EQ(Spin(arrows)->x(), Field(field)->geometry().right() + 1);
+        // With no generation yet a step changes nothing, so the field keeps its text unless the
+        // arrows wrote into it.
+        const QString text = Field(field)->text();
+        QSignalSpy spy(Spin(arrows), &SpinArrows::deltaPos);
+        for (const auto& [key, modifiers, delta] : keys) {
+            spy.clear();
+            QTest::keyClick(Field(field), key, modifiers);
+            ASSERT_EQ(spy.count(), delta == 0 ? 0 : 1) << key;
+            EXPECT_TRUE(delta == 0 || spy.at(0).at(0).toInt() == delta) << key;
+        }
+        EXPECT_EQ(Field(field)->text(), text);
+        // The window's shortcuts work while a field of the page has the focus.
+        Field(field)->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), Field(field));
+        for (const QKeySequence& key : action.shortcuts()) {
+            triggered.clear();
+            QTest::keySequence(Field(field), key);
+            EXPECT_EQ(triggered.count(), 1) << key.toString().toStdString();
+        }
+        Spin(arrows)->SetBuddy(nullptr); // detached, the field's keys are its own again
+        spy.clear();
+        QTest::keyClick(Field(field), Qt::Key_Up);
+        EXPECT_EQ(spy.count(), 0);
     }
 }
 
