@@ -133,7 +133,10 @@ std::string RecordText(const ControllerSimulator::Command& command) {
         std::string text = "profile elements=" + std::to_string(command.elements) +
                            " blocks=" + std::to_string(command.blocks) + "\n";
         for (std::size_t i = 0; i < command.codes.size(); ++i) {
-            text += (i ? " " : "") + std::to_string(command.codes[i]);
+            if (i > 0) {
+                text += ' ';
+            }
+            text += std::to_string(command.codes[i]);
         }
         return text + "\n";
     }
@@ -476,7 +479,8 @@ bool ControllerSimulator::Decode(const std::vector<std::uint8_t>& bytes, std::si
     if (!IsStart(start)) {
         std::string text = std::to_string(bytes.size()) + " stray byte(s):";
         for (std::size_t i = 0; i < std::min<std::size_t>(bytes.size(), 16); ++i) {
-            text += " " + Hex(bytes[i]);
+            text += ' ';
+            text += Hex(bytes[i]);
         }
         return reject(text + (bytes.size() > 16 ? " ..." : ""));
     }

@@ -168,7 +168,13 @@ std::string ValueText(std::string_view value) {
         !value.empty() && (kBlanks.find(value.front()) != std::string_view::npos ||
                            kBlanks.find(value.back()) != std::string_view::npos ||
                            (value.size() >= 2 && value.front() == '"' && value.back() == '"'));
-    return needsQuotes ? "\"" + std::string(value) + "\"" : std::string(value);
+    if (!needsQuotes) {
+        return std::string(value);
+    }
+    std::string quoted;
+    quoted.reserve(value.size() + 2);
+    quoted.append(1, '"').append(value).append(1, '"');
+    return quoted;
 }
 
 // The file text with `key` set to `value` in `section`.
