@@ -14,7 +14,8 @@
 
 namespace protolog {
 
-// The log file: "tessaron.log" beside the executables unless another path was set.
+// The log file: "tessaron.log" in the program's data folder (apppaths::DataDir: beside the
+// executables when that is writable) unless another path was set.
 void SetLogPath(const std::string& path);
 std::string LogPath();
 

@@ -1,6 +1,8 @@
 #include "framework/AppPaths.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace apppaths {
@@ -50,8 +52,36 @@ std::string ExecutableDir() {
     return slash == 0 ? "/" : exe.substr(0, slash);
 }
 
+std::string ChooseDataDir(const std::string& exeDir, bool exeDirWritable, const char* xdgConfigHome,
+                          const char* home) {
+    if (exeDirWritable) {
+        return exeDir;
+    }
+    // Only absolute folders count, as the desktop's base directory rules say.
+    if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/') {
+        return std::string(xdgConfigHome) + "/tessaron";
+    }
+    if (home != nullptr && home[0] == '/') {
+        return std::string(home) + "/.config/tessaron";
+    }
+    return exeDir;
+}
+
+std::string DataDir() {
+    const std::string exeDir = ExecutableDir();
+    const std::string dir = ChooseDataDir(exeDir, ::access(exeDir.c_str(), W_OK) == 0,
+                                          std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    if (dir != exeDir) {
+        // The configuration folder and, below it, ours; an existing one is fine.
+        const std::string parent = dir.substr(0, dir.rfind('/'));
+        ::mkdir(parent.c_str(), 0700);
+        ::mkdir(dir.c_str(), 0700);
+    }
+    return dir;
+}
+
 std::string DefaultSettingsPath() {
-    std::string dir = ExecutableDir();
+    std::string dir = DataDir();
     if (dir.empty() || dir.back() != '/') {
         dir += '/';
     }
