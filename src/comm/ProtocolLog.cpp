@@ -26,7 +26,7 @@ std::string& StoredPath() {
 }
 
 std::string DefaultPath() {
-    std::string dir = apppaths::ExecutableDir();
+    std::string dir = apppaths::DataDir();
     if (dir.empty() || dir.back() != '/') {
         dir += '/';
     }
