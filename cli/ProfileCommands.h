@@ -2,7 +2,7 @@
 #pragma once
 
 #include "CommandLine.h"
-#include "ConsolePrompter.h"
+#include "framework/ConsolePrompter.h"
 #include "framework/Document.h"
 #include "framework/SettingsStore.h"
 

@@ -1,6 +1,6 @@
 // tessaron-cli: profiles from the command line, for scripts and for benches without a screen.
 #include "CommandLine.h"
-#include "ConsolePrompter.h"
+#include "framework/ConsolePrompter.h"
 #include "ProfileCommands.h"
 #include "SendCommand.h"
 #include "VoltCommands.h"

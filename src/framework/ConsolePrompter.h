@@ -1,6 +1,6 @@
-// The command line tool's prompter: messages go to standard error, exactly as the window
-// would word them. Nobody is there to answer, so questions get the cautious answer
-// (Cancel / No) and file dialogs are cancelled.
+// The prompter of runs without a screen (the command line tool, printing from the command
+// line): messages go to a stream, exactly as the window would word them. Nobody is there to
+// answer, so questions get the cautious answer (Cancel / No) and file dialogs are cancelled.
 #pragma once
 
 #include "framework/Prompter.h"

@@ -1,4 +1,4 @@
-#include "ConsolePrompter.h"
+#include "framework/ConsolePrompter.h"
 
 #include <ostream>
 
