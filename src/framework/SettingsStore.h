@@ -75,4 +75,6 @@ inline constexpr std::string_view kDacDigit = "DAC Digit";
 inline constexpr std::string_view kElements = "Number of elements";
 inline constexpr std::string_view kAperture = "Aperture";
 inline constexpr std::string_view kMaxPhase = "Max faze Pi";
+// The print preview's pages side by side: 1 or 2.
+inline constexpr std::string_view kPreviewPages = "PreviewPages";
 } // namespace settings

@@ -1,6 +1,7 @@
 #include "graphs/GraphicWnd.h"
 
 #include "profile/TessaronDoc.h"
+#include "ui/FontCell.h"
 
 #include <QColor>
 #include <QFont>
@@ -160,22 +161,9 @@ void CGraphicWnd::SetCurrentElementSource(std::function<int()> source) {
 }
 
 QFont CGraphicWnd::LabelFont(const QPainter& painter, bool printing) const {
-    QFont label = font();
-    if (!printing) {
-        return label;
-    }
-    // Sized in the printer's own pixels: first the cell height, then the width of an
-    // average character through the font's stretch.
-    label.setPixelSize(kPrintFontHeight);
-    const int height = QFontMetrics(label, painter.device()).height();
-    if (height > 0) {
-        label.setPixelSize(std::max(1, kPrintFontHeight * kPrintFontHeight / height));
-    }
-    const int width = QFontMetrics(label, painter.device()).averageCharWidth();
-    if (width > 0) {
-        label.setStretch(std::clamp(100 * kPrintFontWidth / width, 1, 4000));
-    }
-    return label;
+    // On paper the font is sized in the printer's own pixels.
+    return printing ? FitFontCell(font(), painter.device(), kPrintFontHeight, kPrintFontWidth)
+                    : font();
 }
 
 int CGraphicWnd::DrawAxes(QPainter& painter, const Frame& frame, bool printing) const {

@@ -107,7 +107,8 @@ protected:
 } // namespace
 
 CTessaronView::CTessaronView(CTessaronDoc& document, QWidget* parent)
-    : QWidget(parent), m_document(document) {
+    : QWidget(parent), m_document(document), m_fontText(ReportTextFont()),
+      m_fontData(ReportDataFont()) {
     // The font first: the controls inherit it and the dialog units derive from it.
     setFont(DialogUnits::FormFont());
     CreateControls();

@@ -11,13 +11,22 @@
 //
 // The controls carry their IDs (profile_ui/ProfileFormIds.h) as object names. When the frame is
 // enlarged the controls move and stretch by the form's anchoring table.
+//
+// The view also prints the profile's report: on page 1 a heading (date, file title, the graph,
+// the correction table, the parameters), then every value, four to a line, over as many pages
+// as they need. Positions on paper are in tenths of a millimetre from the top left corner of
+// the printable area.
 #pragma once
 
 #include "profile/TessaronDoc.h"
+#include "ui/PrintJob.h"
 
+#include <QFont>
 #include <QWidget>
+#include <ctime>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CControlLayout;
 class CGraphicWnd;
@@ -31,7 +40,7 @@ class QPushButton;
 class QRadioButton;
 class WizardPage;
 
-class CTessaronView : public QWidget, public ProfileDocView {
+class CTessaronView : public QWidget, public ProfileDocView, public PrintableView {
     Q_OBJECT
 
 public:
@@ -69,6 +78,14 @@ public:
     // The state of "Edit Data": available while a value is selected.
     bool CanEditData() const { return m_nCurElement != -1; }
 
+    // The printed report, one run at a time.
+    void OnBeginPrinting(QPainter& painter, PrintInfo& info) override;
+    void OnEndPrinting(QPainter& painter, PrintInfo& info) override;
+    void OnPrepareDC(QPainter& painter, PrintInfo& info) override;
+    void OnPrint(QPainter& painter, PrintInfo& info) override;
+    // The report's date line for a local time, e.g. "today is: 14:05, 05 December, 2026".
+    static std::string ReportDateLine(const std::tm& local);
+
     // Gives the keyboard focus to a field and selects its text.
     void FocusField(QWidget* field);
 
@@ -91,6 +108,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    static QFont ReportTextFont();
+    static QFont ReportDataFont();
     void CreateControls();
     void ShowWizardPage();
     void ShowLimitControls();
@@ -119,6 +138,13 @@ private:
     int m_nCurElement = -1;
     std::unique_ptr<WizardPage> m_pWizardPage;
     std::unique_ptr<CControlLayout> m_pLayout;
+
+    // The report's fonts, described by cell height and average width in tenths of a
+    // millimetre; sized for the printer when a page is drawn.
+    QFont m_fontText;
+    QFont m_fontData;
+    // During a print run: entry k - 1 is the index of the first value on page k.
+    std::vector<int> m_pageStarts;
 
     // Set while the view itself fills the note: such changes are no edits.
     bool m_fillingNote = false;

@@ -16,6 +16,7 @@
 #include "shell/Icons.h"
 #include "shell/MainFrame.h"
 #include "shell/Registration.h"
+#include "ui/PrintJob.h"
 #include "ui/QtPrompter.h"
 #include "volt/LC_VoltDoc.h"
 #include "volt/TessaronVoltView.h"
@@ -28,8 +29,13 @@
 #include <QListWidget>
 #include <QMdiArea>
 #include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QTemporaryFile>
 #include <QVBoxLayout>
+#include <cstdio>
 #include <iostream>
 
 struct CTessaronApp::OpenDocument {
@@ -44,6 +50,12 @@ struct CTessaronApp::OpenDocument {
     std::vector<Frame> frames;
 };
 
+namespace {
+// The pixels of a PDF page: the graph's labels and lines are sized in them, like on a
+// laser printer of that resolution.
+constexpr int kPdfResolution = 600;
+} // namespace
+
 AppOptions ParseCommandLine(const QStringList& arguments) {
     AppOptions options;
     for (int i = 0; i < arguments.size(); ++i) {
@@ -52,6 +64,32 @@ AppOptions ParseCommandLine(const QStringList& arguments) {
         if (lower == "/unregister" || lower == "/unregserver" || lower == "-unregister" ||
             lower == "-unregserver") {
             options.unregister = true;
+        } else if (lower == "/p" || lower == "-p" || lower == "/pt" || lower == "-pt") {
+            // The desktop's print requests: the file, and for /pt the printer (its driver and
+            // port, which follow, mean nothing here).
+            const bool to = lower.endsWith("t");
+            if (i + (to ? 2 : 1) >= arguments.size()) {
+                options.error = arg + (to ? " needs a file and a printer" : " needs a file");
+                return options;
+            }
+            options.printDirect = true;
+            options.documents << arguments[++i];
+            if (to) {
+                options.printerName = arguments[++i];
+                for (int extra = 0;
+                     extra < 2 && i + 1 < arguments.size() && !arguments[i + 1].startsWith("-");
+                     ++extra) {
+                    ++i;
+                }
+            }
+        } else if (arg == "--print-pdf") {
+            if (i + 2 >= arguments.size()) {
+                options.error = arg + " needs a profile and a PDF file";
+                return options;
+            }
+            options.documents << arguments[i + 1];
+            options.printPdf = arguments[i + 2];
+            i += 2;
         } else if (arg == "--simulate") {
             options.simulate = true;
         } else if (arg == "--settings" || arg == "--simulate-record") {
@@ -110,7 +148,7 @@ bool CTessaronApp::InitInstance() {
     m_context =
         std::make_unique<AppContext>(AppContext{*m_settings, *m_prompter, m_mainFrame.get()});
 
-    if (!m_options.unregister) {
+    if (!m_options.unregister && !IsPrintRun()) {
         m_protocol = std::make_unique<CLC_Protocol>(*m_settings, *m_mainFrame);
         if (m_options.simulate) {
             // A controller on a pseudo-terminal inside the program, answering as fast as the
@@ -168,7 +206,7 @@ void CTessaronApp::RegisterDocTemplates() {
         return qobject_cast<CTessaronView*>(frame->widget());
     };
     profile->SetCommandHandlers(
-        [activeView](Document& document, int id) {
+        [this, activeView](Document& document, int id) {
             auto& doc = static_cast<CTessaronDoc&>(document);
             switch (id) {
             case ID_CONTROLLER_SEND:
@@ -182,6 +220,13 @@ void CTessaronApp::RegisterDocTemplates() {
             case ID_EDIT_CLEAR_ALL:
                 doc.OnClearData();
                 return true;
+            case ID_FILE_PRINT:
+            case ID_FILE_PRINT_PREVIEW:
+                if (CTessaronView* view = activeView(document)) {
+                    return PrintView(*view, id == ID_FILE_PRINT ? PrintCommand::Dialog
+                                                                : PrintCommand::Preview);
+                }
+                return false;
             default:
                 return false;
             }
@@ -196,6 +241,9 @@ void CTessaronApp::RegisterDocTemplates() {
             }
             case ID_EDIT_CLEAR_ALL:
                 return CommandState{true, false};
+            case ID_FILE_PRINT:
+            case ID_FILE_PRINT_PREVIEW:
+                return CommandState{activeView(document) != nullptr, false};
             default:
                 return std::nullopt;
             }
@@ -242,6 +290,10 @@ bool CTessaronApp::ProcessShellCommand() {
             m_prompter->MessageBox(report.toStdString(),
                                    result.complete ? MB_ICONINFORMATION : MB_ICONEXCLAMATION);
         }
+        return false;
+    }
+    if (IsPrintRun()) {
+        m_exitCode = PrintFromCommandLine() ? 0 : 1;
         return false;
     }
     for (const QString& path : m_options.documents) {
@@ -507,7 +559,11 @@ bool CTessaronApp::CloseAllDocuments() {
 
 QPrinter& CTessaronApp::Printer() {
     if (!m_printer) {
-        m_printer = std::make_unique<QPrinter>();
+        // Printer pixels, so that the report's tenths of millimetres and fonts come out exact.
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        if (m_printer->outputFormat() == QPrinter::PdfFormat) {
+            m_printer->setResolution(kPdfResolution);
+        }
     }
     return *m_printer;
 }
@@ -515,6 +571,124 @@ QPrinter& CTessaronApp::Printer() {
 void CTessaronApp::OnFilePrintSetup() {
     QPageSetupDialog dialog(&Printer(), m_mainFrame.get());
     dialog.exec();
+}
+
+bool CTessaronApp::PrintView(PrintableView& view, PrintCommand command) {
+    QPrinter& printer = Printer();
+    if (command == PrintCommand::Preview) {
+        QPrintPreviewDialog dialog(&printer, m_mainFrame.get());
+        connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                [&view](QPrinter* target) { RunPrintJob(view, *target, true); });
+        // One page or two side by side, as the last preview showed them.
+        auto* preview = dialog.findChild<QPrintPreviewWidget*>();
+        const int shown =
+            m_settings->GetIntInRange(settings::kSection, settings::kPreviewPages, 1, 1, 2);
+        if (preview != nullptr && shown == 2) {
+            preview->setViewMode(QPrintPreviewWidget::FacingPagesView);
+        }
+        dialog.exec();
+        if (preview != nullptr) {
+            m_settings->WriteInt(settings::kSection, settings::kPreviewPages,
+                                 preview->viewMode() == QPrintPreviewWidget::FacingPagesView ? 2
+                                                                                             : 1);
+        }
+        return true;
+    }
+    if (command == PrintCommand::Dialog) {
+        if (m_printDialog) {
+            if (!m_printDialog(printer)) {
+                return false;
+            }
+        } else {
+            QPrintDialog dialog(&printer, m_mainFrame.get());
+            dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+            dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+            if (dialog.exec() != QDialog::Accepted) {
+                return false;
+            }
+        }
+    } else {
+        printer.setPrintRange(QPrinter::AllPages);
+    }
+    if (printer.outputFormat() == QPrinter::PdfFormat && printer.outputFileName().isEmpty()) {
+        m_prompter->MessageBox("No printer is installed. Choose \"Print to File (PDF)\" in the "
+                               "Print dialog to keep the report as a PDF file.",
+                               MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    if (!RunPrintJob(view, printer, false).started) {
+        const QString target = printer.outputFormat() == QPrinter::PdfFormat
+                                   ? printer.outputFileName()
+                                   : printer.printerName();
+        m_prompter->MessageBox(
+            QString("The report could not be printed on \"%1\".").arg(target).toStdString(),
+            MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    return true;
+}
+
+bool CTessaronApp::PrintToPdf(PrintableView& view, const QString& path) {
+    // The report goes into a new file beside the target first, which then replaces it: a
+    // failed run leaves an earlier PDF of the same name as it was.
+    const QFileInfo target(path);
+    QTemporaryFile partial(target.absoluteFilePath() + ".XXXXXX");
+    if (!partial.open()) {
+        m_prompter->MessageBox(
+            QString("Cannot write to \"%1\": %2.").arg(path, partial.errorString()).toStdString(),
+            MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    partial.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                           QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    partial.close();
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setResolution(kPdfResolution);
+    printer.setOutputFileName(partial.fileName());
+    printer.setCreator("Tessaron");
+    printer.setDocName(target.fileName());
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                      QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+    const bool printed = RunPrintJob(view, printer, false).started;
+    if (!printed || std::rename(partial.fileName().toLocal8Bit().constData(),
+                                target.absoluteFilePath().toLocal8Bit().constData()) != 0) {
+        m_prompter->MessageBox(QString("Cannot write to \"%1\".").arg(path).toStdString(),
+                               MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    partial.setAutoRemove(false);
+    return true;
+}
+
+bool CTessaronApp::PrintFromCommandLine() {
+    if (!m_options.printerName.isEmpty()) {
+        Printer().setPrinterName(m_options.printerName);
+    }
+    bool printed = true;
+    for (const QString& path : m_options.documents) {
+        Document* document = OpenDocumentFile(path);
+        if (document == nullptr) {
+            printed = false;
+            continue;
+        }
+        const std::vector<DocumentFrame*> frames = FramesOf(*document);
+        auto* view = frames.empty() ? nullptr : qobject_cast<CTessaronView*>(frames[0]->widget());
+        if (view == nullptr) {
+            m_prompter->MessageBox(
+                QString("\"%1\" has no printed report: only profiles (.lcp) have one.")
+                    .arg(path)
+                    .toStdString(),
+                MB_OK | MB_ICONEXCLAMATION);
+            printed = false;
+        } else if (!(m_options.printPdf.isEmpty() ? PrintView(*view, PrintCommand::Direct)
+                                                  : PrintToPdf(*view, m_options.printPdf))) {
+            printed = false;
+        }
+        CloseDocument(*document, false);
+    }
+    return printed;
 }
 
 void CTessaronApp::OnWindowNew() {

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +20,7 @@ class DocumentFrame;
 class ControllerSimulator;
 class DocTemplate;
 class Prompter;
+class PrintableView;
 class QPrinter;
 class QtPrompter;
 class SettingsStore;
@@ -30,7 +32,20 @@ struct AppOptions {
     bool unregister = false;    // /Unregister or /Unregserver
     bool simulate = false;      // --simulate: a controller simulator inside the program
     std::string simulateRecord; // --simulate-record FILE: the simulator writes what it received
-    QString error;              // set when the command line is malformed
+    // Printing from the command line: /p FILE prints on the default printer, /pt FILE
+    // PRINTER [DRIVER [PORT]] on the named one, --print-pdf FILE OUT into a PDF file. The
+    // program then ends without showing its window.
+    bool printDirect = false;
+    QString printerName;
+    QString printPdf;
+    QString error; // set when the command line is malformed
+};
+
+// How a view's report is to be printed.
+enum class PrintCommand {
+    Dialog,  // "&Print...": the print dialog first
+    Direct,  // on the current printer without a dialog
+    Preview, // "Print Pre&view"
 };
 
 // Parses the arguments that follow the program name (Qt's own options already taken out).
@@ -74,6 +89,21 @@ public:
     void OnFileSave(bool saveAs);
     void OnFileClose();
     void OnFilePrintSetup();
+    // Prints a view's report; false when nothing was printed (cancelled or failed, after the
+    // failure's message).
+    bool PrintView(PrintableView& view, PrintCommand command);
+    // Prints a view's report into a PDF file on A4 paper; the file is replaced only when the
+    // whole report has been written.
+    bool PrintToPdf(PrintableView& view, const QString& path);
+    // The printer that Print Setup, the print dialog and the preview share.
+    QPrinter& Printer();
+    // Replaces the print dialog (tests): it may change the printer and returns whether to print.
+    void SetPrintDialog(std::function<bool(QPrinter&)> dialog) {
+        m_printDialog = std::move(dialog);
+    }
+    // The program's exit status when InitInstance returned false: not 0 when printing from
+    // the command line failed.
+    int ExitCode() const { return m_exitCode; }
     void OnWindowNew();
     void OnAppAbout();
     void OnHelp();
@@ -97,7 +127,8 @@ private:
     void OnFrameDestroyed(QObject* frame);
     void UpdateFrameTitles(OpenDocument& entry);
     OpenDocument* EntryOf(const Document& document) const;
-    QPrinter& Printer();
+    bool PrintFromCommandLine();
+    bool IsPrintRun() const { return m_options.printDirect || !m_options.printPdf.isEmpty(); }
 
     AppOptions m_options;
     std::unique_ptr<SettingsStore> m_settings;
@@ -111,5 +142,7 @@ private:
     std::unique_ptr<CLC_Protocol> m_protocol;
     std::vector<std::unique_ptr<OpenDocument>> m_documents;
     std::unique_ptr<QPrinter> m_printer;
+    std::function<bool(QPrinter&)> m_printDialog;
+    int m_exitCode = 0;
     bool m_bClosingAll = false;
 };
