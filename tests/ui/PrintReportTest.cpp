@@ -106,6 +106,36 @@ TEST_F(PrintReportTest, DateLineReadsHoursMinutesDayMonthAndYear) {
     EXPECT_EQ(CTessaronView::ReportDateLine(when), "today is: 14:05, 05 December, 2026");
 }
 
+TEST(PrintCommandLineTest, PrintRequestsNameTheirFilesPrinterAndPdf) {
+    struct Case {
+        QStringList args;
+        QStringList documents;
+        QString printer;
+        QString pdf;
+        bool error;
+    };
+    const Case cases[] = {
+        {{"/p", "a.lcp"}, {"a.lcp"}, "", "", false},
+        {{"/PT", "a.lcp", "Lab", "driver", "port", "b.lcp"}, {"a.lcp", "b.lcp"}, "Lab", "", false},
+        {{"/pt", "a.lcp", "Lab", "--simulate"}, {"a.lcp"}, "Lab", "", false},
+        {{"--print-pdf", "a.lcp", "a.pdf"}, {"a.lcp"}, "", "a.pdf", false},
+        {{"/p"}, {}, "", "", true},
+        {{"/pt", "a.lcp"}, {}, "", "", true},
+        {{"--print-pdf", "a.lcp"}, {}, "", "", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const AppOptions options = ParseCommandLine(c.args);
+        EXPECT_EQ(!options.error.isEmpty(), c.error);
+        if (!c.error) {
+            EXPECT_EQ(options.documents, c.documents);
+            EXPECT_EQ(options.printerName, c.printer);
+            EXPECT_EQ(options.printPdf, c.pdf);
+            EXPECT_EQ(options.printDirect, c.pdf.isEmpty());
+        }
+    }
+}
+
 TEST_F(PrintReportTest, PdfCarriesTheHeadingAndEveryValueFourToALine) {
     struct Case {
         int values;
