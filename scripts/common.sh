@@ -9,6 +9,7 @@ TESSARON_PACKAGES=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev fonts-dejavu-core
+  desktop-file-utils shared-mime-info appstream poppler-utils
 )
 
 as_root() {
