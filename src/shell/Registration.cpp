@@ -26,10 +26,11 @@ constexpr const char* kMimePackage = "tessaron.xml";
 constexpr const char* kMimeApps = "mimeapps.list";
 constexpr std::string_view kMimeTypes[] = {"application/x-tessaron-profile",
                                            "application/x-tessaron-voltphase"};
-constexpr const char* kAppIcons[] = {"tessaron.png", "tessaron.svg"};
+constexpr const char* kAppIcons[] = {"tessaron.png", "tessaron.svg", "tessaron.xpm"};
 constexpr const char* kMimeIcons[] = {
-    "application-x-tessaron-profile.png", "application-x-tessaron-profile.svg",
-    "application-x-tessaron-voltphase.png", "application-x-tessaron-voltphase.svg"};
+    "application-x-tessaron-profile.png",   "application-x-tessaron-profile.svg",
+    "application-x-tessaron-profile.xpm",   "application-x-tessaron-voltphase.png",
+    "application-x-tessaron-voltphase.svg", "application-x-tessaron-voltphase.xpm"};
 // No association list of a sane size comes near this.
 constexpr std::size_t kMaxListBytes = std::size_t{16} << 20;
 

@@ -23,9 +23,10 @@ const char* const kOurs[] = {
     "data/icons/hicolor/scalable/apps/tessaron.svg",
     "data/icons/hicolor/24x24@2/mimetypes/application-x-tessaron-profile.png",
     "data/icons/hicolor/scalable/mimetypes/application-x-tessaron-voltphase.svg",
+    "data/icons/hicolor/32x32/mimetypes/application-x-tessaron-profile.xpm",
     "tessaron.ini"};
 const char* const kOthers[] = {"data/applications/other.desktop", "data/mime/packages/other.xml",
-                               "data/icons/hicolor/48x48/apps/tessaron.xpm",
+                               "data/icons/hicolor/48x48/apps/other.xpm",
                                "data/icons/hicolor/48x48/mimetypes/text-plain.png",
                                "data/icons/hicolor/index.theme"};
 
