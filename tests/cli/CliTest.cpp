@@ -1,32 +1,29 @@
-// tessaron-cli run as a real process on real files: what it prints, its exit status, and
-// that a refused command writes nothing.
+// tessaron-cli run as a real process on real files and against the controller simulator: what
+// it prints, its exit status, and that a refused command writes nothing.
+#include "ControllerSimulator.h"
 #include "support/CliFixture.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sstream>
+#include <tuple>
 
 namespace {
 
 const std::string kData = TESSARON_TEST_DATA;
+using ::testing::HasSubstr;
 
 class CliTest : public CliFixture {
 protected:
-    // A new default profile, the starting point of most cases.
-    std::string Profile() {
-        EXPECT_EQ(Cli({"new", dir.File("lens.lcp")}).exitCode, 0);
+    // A new profile with the given parameters, the starting point of most cases.
+    std::string Profile(std::vector<std::string> args = {}) {
+        args.insert(args.begin(), {"new", dir.File("lens.lcp")});
+        EXPECT_EQ(Cli(args).exitCode, 0);
         return dir.File("lens.lcp");
     }
-
     std::string WriteText(const std::string& name, const std::string& text) {
         TempDir::Write(dir.File(name), text);
         return dir.File(name);
-    }
-
-    // Whether `text` contains `part`, printing the text when it does not.
-    static ::testing::AssertionResult Has(const std::string& text, const std::string& part) {
-        if (text.find(part) != std::string::npos) {
-            return ::testing::AssertionSuccess();
-        }
-        return ::testing::AssertionFailure() << "no \"" << part << "\" in:\n" << text;
     }
 };
 
@@ -35,18 +32,17 @@ TEST_F(CliTest, NewSetGenerateShow) {
     WriteText("tessaron.ini", "[Settings]\r\nNumber of elements=10\r\nMax faze Pi=6.000000\r\n");
     const std::string path = dir.File("p.lcp"), copy = dir.File("copy.lcp");
     ASSERT_EQ(Cli({"new", path, "--digits", "12", "--low", "0.5"}).exitCode, 0);
-    EXPECT_TRUE(Has(Cli({"show", path}).out, "max-phase: 6\nlow-limit: 0.5\nhigh-limit: 6\n"
-                                             "dac-digits: 12\nelements: 10\n"));
+    EXPECT_THAT(Cli({"show", path}).out, HasSubstr("max-phase: 6\nlow-limit: 0.5\nhigh-limit: 6\n"
+                                                   "dac-digits: 12\nelements: 10\n"));
     const std::string before = TempDir::Read(path);
     ASSERT_EQ(Cli({"set", path, "--elements", "300", "-o", copy}).exitCode, 0);
     EXPECT_EQ(TempDir::Read(path), before);
-    EXPECT_TRUE(Has(Cli({"show", copy}).out, "values: 300\n000: 0.000000e+000\n"));
-
+    EXPECT_THAT(Cli({"show", copy}).out, HasSubstr("values: 300\n000: 0.000000e+000\n"));
     // A generated lens is symmetric: the first and the last value print the same.
     ASSERT_EQ(Cli({"generate", copy, "--diopters", "2.5", "--wavelength", "6.33e-07"}).exitCode, 0);
     const auto shown = Cli({"show", copy});
-    EXPECT_TRUE(
-        Has(shown.out, "creation-mode: 0 (Diopters)\ndiopters: 2.5\nwave-length: 6.33e-07\n"));
+    EXPECT_THAT(shown.out,
+                HasSubstr("creation-mode: 0 (Diopters)\ndiopters: 2.5\nwave-length: 6.33e-07\n"));
     const auto first = shown.out.find("\n000: "), last = shown.out.find("\n299: ");
     ASSERT_NE(last, std::string::npos);
     EXPECT_EQ(shown.out.substr(first + 6, 14), shown.out.substr(last + 6, 14));
@@ -54,11 +50,12 @@ TEST_F(CliTest, NewSetGenerateShow) {
     EXPECT_TRUE(shown.err.empty());
 }
 
-// Each refusal prints the program's message exactly, exits 1 and writes nothing.
-TEST_F(CliTest, RefusalsPrintTheMessageAndWriteNothing) {
-    const std::string lens = Profile();
-    const std::string lensBytes = TempDir::Read(lens);
-    const std::string out = dir.File("out.lcp");
+// Each refusal prints the program's message exactly and exits 1, each usage error exits 2
+// (message empty), and neither writes anything.
+TEST_F(CliTest, RefusalsAndUsageErrorsWriteNothing) {
+    const std::string lens = Profile(), lensBytes = TempDir::Read(lens);
+    const std::string out = dir.File("out.lcp"), vf = dir.File("out.vf"), v2 = dir.File("v2.vf");
+    TempDir::Write(v2, '\x02' + TempDir::Read(kData + "/volt-example.vf").substr(1));
     const std::string limits = "Low limit must be less then high limit.\nHigh limit must be "
                                "less or equal maximum phase.\n";
     const std::string cantGenerate = "Wizard can't generate data, with this parameters\n";
@@ -84,24 +81,51 @@ TEST_F(CliTest, RefusalsPrintTheMessageAndWriteNothing) {
         {{"import", lens, "--phases", WriteText("short.txt", "1 2 3\n")},
          "Number of elements invalid (file must contain one or more\nempty lines after last "
          "number)\n"},
-        {{"import", lens, "--codes", dir.File("absent.dat")}, "Can't open a file\n"}};
+        {{"import", lens, "--codes", dir.File("absent.dat")}, "Can't open a file\n"},
+        // The digits are read before the levels, whatever the order on the command line.
+        {{"volt", "new", vf, "--level1", "1000", "--digits", "10"},
+         "Please enter an integer between 0 and 511.\n"},
+        {{"volt", "new", dir.File("no/such/folder/p.vf")}, "Failed to save document.\n"},
+        {{"show", v2}, "Unexpected file format.\n"},
+        {{"codes", dir.File("absent.vf")}, "Failed to open document.\n"},
+        // clang-format off
+        {{}, ""}, {{"frobnicate"}, ""}, {{"new"}, ""}, {{"new", out, "--colour", "red"}, ""},
+        {{"new", out, "--elements"}, ""}, {{"generate", lens}, ""},
+        {{"generate", lens, "--diopters", "1", "--poly", "0", "0", "0", "0"}, ""},
+        {{"generate", lens, "--poly", "0", "0", "0"}, ""}, {{"show", lens, lens}, ""},
+        {{"generate", lens, "--diopters", "1", "--use-aperture"}, ""},
+        {{"export", lens, "--phases"}, ""}, {{"export", lens, "--phases", "--codes", "-o", out}, ""},
+        {{"import", lens, "--phases"}, ""}, {{"correction", lens}, ""}, {{"volt"}, "volt"},
+        {{"volt", "old", vf}, "volt"}, {{"volt", "new", vf, "--colour", "red"}, "volt"}};
+    // clang-format on
     for (const auto& [args, message] : cases) {
-        SCOPED_TRACE(args[0] + " " + args.back());
+        SCOPED_TRACE(args.empty() ? "(nothing)" : args[0] + " " + args.back());
         const auto result = Cli(args);
-        EXPECT_EQ(result.exitCode, 1);
-        EXPECT_EQ(result.err, message);
+        const bool usage = message.empty() || message == "volt";
+        EXPECT_EQ(result.exitCode, usage ? 2 : 1);
+        if (message == "volt") {
+            EXPECT_THAT(result.err, HasSubstr("usage: tessaron-cli volt new OUT.vf"));
+        } else if (usage) {
+            EXPECT_FALSE(result.err.empty());
+        } else {
+            EXPECT_EQ(result.err, message);
+        }
         EXPECT_TRUE(result.out.empty());
-        EXPECT_FALSE(TempDir::Exists(out));
+        EXPECT_FALSE(TempDir::Exists(out) || TempDir::Exists(vf));
         EXPECT_EQ(TempDir::Read(lens), lensBytes);
     }
+    const auto help = RunProcess(TESSARON_CLI, {"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_THAT(help.out, HasSubstr("generate FILE.lcp"));
+    const auto version = RunProcess(TESSARON_CLI, {"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("tessaron-cli ", 0), 0u);
 }
 
 TEST_F(CliTest, CorrectionTableCodesExportAndImport) {
-    const std::string lens = dir.File("t.lcp");
-    ASSERT_EQ(Cli({"new", lens, "--digits", "10", "--elements", "4"}).exitCode, 0);
+    const std::string lens = Profile({"--digits", "10", "--elements", "4"});
     ASSERT_EQ(Cli({"import", lens, "--phases", WriteText("in.txt", "0 2 4 8\n")}).exitCode, 0);
     EXPECT_EQ(Cli({"codes", lens}).out, "512\n639\n767\n1023\n511\n384\n256\n0\n");
-
     // A table that maps every level k to 511 - k.
     std::string table;
     for (int k = 0; k < 512; ++k) {
@@ -114,7 +138,6 @@ TEST_F(CliTest, CorrectionTableCodesExportAndImport) {
     const std::string out = dir.File("corrected.dat");
     ASSERT_EQ(Cli({"export", lens, "--corrected-codes", "-o", out}).exitCode, 0);
     EXPECT_EQ(TempDir::Read(out), corrected);
-
     ASSERT_EQ(Cli({"correction", lens, "--off"}).exitCode, 0);
     const auto refused = Cli({"export", lens, "--corrected-codes", "-o", dir.File("x.dat")});
     EXPECT_EQ(refused.exitCode, 1);
@@ -123,30 +146,79 @@ TEST_F(CliTest, CorrectionTableCodesExportAndImport) {
     EXPECT_FALSE(TempDir::Exists(dir.File("x.dat")));
 }
 
-TEST_F(CliTest, UsageErrorsExitWithTwo) {
-    const std::string lens = Profile();
-    const std::string a = dir.File("a.lcp");
-    // clang-format off
-    const std::vector<std::vector<std::string>> cases = {
-        {}, {"frobnicate"}, {"new"}, {"new", a, "--colour", "red"}, {"new", a, "--elements"},
-        {"generate", lens}, {"generate", lens, "--diopters", "1", "--poly", "0", "0", "0", "0"},
-        {"generate", lens, "--poly", "0", "0", "0"}, {"show", lens, lens},
-        {"generate", lens, "--diopters", "1", "--use-aperture"}, {"export", lens, "--phases"},
-        {"export", lens, "--phases", "--codes", "-o", a}, {"import", lens, "--phases"},
-        {"correction", lens}};
-    // clang-format on
-    for (const auto& args : cases) {
-        const auto result = Cli(args);
-        EXPECT_EQ(result.exitCode, 2) << (args.empty() ? "(nothing)" : args[0]);
-        EXPECT_FALSE(result.err.empty());
+TEST_F(CliTest, VoltNewAppliesTheFieldsAndBuildsThePattern) {
+    WriteText("tessaron.ini", "[Settings]\r\nDAC Digit=10\r\n");
+    const std::string path = dir.File("p.vf");
+    const auto made =
+        Cli({"volt", "new", path, "--elements", "5", "--section", "2", "--level1", "511",
+             "--level0", "3", "--ref-voltage", "2.5e0", "--comment", "first\nsecond"});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    EXPECT_TRUE(made.out.empty());
+    EXPECT_EQ(Cli({"show", path}).out,
+              "dac-digits: 10\nelements: 5\nsection: 2\nlevel1: 511\nlevel0: 3\n"
+              "ref-voltage: 2.5\nlevel1-voltage: 1.250000\nlevel0-voltage: 0.007339\n"
+              "comment: first\\nsecond\nelement-codes: 5\n"
+              "000: 511\n001: 511\n002: 3\n003: 3\n004: 511\n");
+    const auto codes = Cli({"codes", path});
+    ASSERT_EQ(codes.exitCode, 0) << codes.err;
+    EXPECT_EQ(codes.out, "1023\n1023\n515\n515\n1023\n0\n0\n508\n508\n0\n");
+}
+
+TEST_F(CliTest, SendSendsTheCodesThatCodesLists) {
+    const std::string lens = Profile({"--elements", "300"});
+    ASSERT_EQ(Cli({"generate", lens, "--diopters", "2.5", "--wavelength", "6.33e-07"}).exitCode, 0);
+    std::vector<std::uint16_t> expected;
+    std::istringstream listed(Cli({"codes", lens}).out);
+    for (unsigned code = 0; listed >> code;) {
+        expected.push_back(static_cast<std::uint16_t>(code));
     }
-    EXPECT_FALSE(TempDir::Exists(a));
-    const auto help = RunProcess(TESSARON_CLI, {"--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(Has(help.out, "generate FILE.lcp"));
-    const auto version = RunProcess(TESSARON_CLI, {"--version"});
-    EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.out.rfind("tessaron-cli ", 0), 0u);
+    ControllerSimulator sim;
+    sim.Start();
+    const auto result = Cli({"send", lens, "--port", sim.SlavePath(), "--speed", "115200",
+                             "--timeout", "200", "--line-div", "4", "--log", dir.File("p.log")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "sent 300 elements (600 codes)\n");
+    const auto commands = sim.Commands();
+    ASSERT_EQ(commands.size(), 4u);
+    EXPECT_EQ(
+        std::tie(commands[1].arg1, commands[2].letter, commands[2].elements, commands[3].letter),
+        std::make_tuple(std::uint8_t{4}, 'S', std::uint16_t{300}, 'Z'));
+    EXPECT_EQ(commands[2].codes, expected);
+    EXPECT_TRUE(sim.Problems().empty());
+    EXPECT_GT(TempDir::Read(dir.File("p.log")).size(), 1000u);
+}
+
+// A failure prints the controller's message and exits 1; a usage error exits 2.
+TEST_F(CliTest, SendFailuresPrintTheControllerMessage) {
+    const std::string lens = Profile();
+    // arguments ("@": the simulator's line), faults, exit status, message (empty: not checked)
+    const std::tuple<std::vector<std::string>, ControllerSimulator::Faults, int, std::string>
+        cases[] = {
+            {{"--port", dir.File("no-such-port")}, {}, 1, "Can't open COM-port\n"},
+            {{"--port", "@", "--timeout", "20"},
+             {.silent = true},
+             1,
+             "Can't connect to controller\n"},
+            {{"--port", "@", "--timeout", "20"},
+             {.silentAfterSteps = 6}, // connected, then nothing more answered
+             1,
+             "Error during send data to controller\n"
+             "Error during send disconnect command to controller\n"},
+            {{"--speed", "12345"}, {}, 2, ""},
+            {{"--frame-div", "3"}, {}, 2, ""},
+        };
+    for (const auto& [extra, faults, exitCode, err] : cases) {
+        ControllerSimulator sim;
+        sim.SetFaults(faults);
+        sim.Start();
+        std::vector<std::string> args{"send", lens};
+        for (const auto& arg : extra) {
+            args.push_back(arg == "@" ? sim.SlavePath() : arg);
+        }
+        const auto result = Cli(args);
+        EXPECT_EQ(result.exitCode, exitCode) << extra.back();
+        EXPECT_TRUE(result.out.empty() && (err.empty() || result.err == err)) << result.err;
+    }
 }
 
 } // namespace

@@ -42,7 +42,6 @@ struct RecordingHost : ProtocolHost {
         std::unique_lock lock(mutex);
         return changed.wait_for(lock, 10s, [&] { return done.size() >= count; });
     }
-
     std::mutex mutex;
     std::condition_variable changed;
     Errors errors;
@@ -82,7 +81,6 @@ protected:
         protolog::SetLogPath(dir.File("tessaron.log"));
         sim.Start();
     }
-
     // The log's lines without their time stamps.
     Lines LogLines() {
         Lines lines;
@@ -97,13 +95,13 @@ protected:
     // The log's lines in brief, one letter each, dump lines left out: P port error, C Q Z
     // command starts, E T control characters, S small block, A acknowledged, F step failed.
     std::string LogShape() {
+        // clang-format off
         const std::pair<char, const char*> letters[] = {
-            {'P', logtext::kPortOpenError},   {'C', logtext::kStartConnect},
+            {'P', logtext::kPortOpenError}, {'C', logtext::kStartConnect},
             {'Q', logtext::kStartLoadParams}, {'Z', logtext::kStartDisconnect},
-            {'E', logtext::kSendEnq},         {'T', logtext::kSendEot},
-            {'S', logtext::kSendSmallBlock},  {'A', logtext::kAckReceived},
-            {'F', logtext::kStepFailed},
-        };
+            {'E', logtext::kSendEnq}, {'T', logtext::kSendEot}, {'S', logtext::kSendSmallBlock},
+            {'A', logtext::kAckReceived}, {'F', logtext::kStepFailed}};
+        // clang-format on
         std::string shape;
         for (const std::string& line : LogLines()) {
             for (const auto& [letter, text] : letters) {
@@ -116,7 +114,6 @@ protected:
         return shape;
     }
     std::vector<Bytes> Sent() { return sim.Transmissions(); }
-
     TempDir dir;
     Sim sim;
     SettingsStore settings;
@@ -127,10 +124,8 @@ TEST_F(ProtocolTest, ConnectSendsTheWorkedFramesAndLogsEveryStep) {
     settings.WriteInt(kSection, settings::kRxTimeout, 0); // would wait for nothing: the default
     CLC_Protocol link(settings, host);
     ASSERT_TRUE(link.OpenLink());
-    EXPECT_TRUE(link.m_bConnected);
-    EXPECT_EQ(Sent(), Wire("EUTEQT"));
+    EXPECT_EQ(std::pair(link.m_bConnected.load(), Sent()), std::pair(true, Wire("EUTEQT")));
     EXPECT_TRUE(host.errors.empty());
-
     EXPECT_EQ(LogShape(), "CEASATAQEASATA");
     const auto lines = LogLines();
     ASSERT_EQ(lines.size(), 2 * (1 + 2 + 1 + 10 + 2) + 1u);
@@ -138,15 +133,11 @@ TEST_F(ProtocolTest, ConnectSendsTheWorkedFramesAndLogsEveryStep) {
     EXPECT_EQ(lines[4], "0x0001, 0x00ff, 0xff55, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff");
     EXPECT_EQ(lines[12], "0xffff, 0xccff, 0xf9");
     EXPECT_EQ(lines.back(), L(logtext::kConnected));
-
     // Asked again while open: nothing is sent, nothing is logged.
     ASSERT_TRUE(link.OpenLink());
-    EXPECT_EQ(Sent().size(), 6u);
-    EXPECT_EQ(LogLines().size(), lines.size());
-
+    EXPECT_EQ(std::pair(Sent().size(), LogLines().size()), std::pair(std::size_t{6}, lines.size()));
     ASSERT_TRUE(link.CloseLink());
-    EXPECT_FALSE(link.m_bConnected);
-    EXPECT_EQ(Sent(), Wire("EUTEQTEZT"));
+    EXPECT_EQ(std::pair(link.m_bConnected.load(), Sent()), std::pair(false, Wire("EUTEQTEZT")));
     EXPECT_EQ(LogLines().back(), L(logtext::kDisconnected));
     ASSERT_TRUE(link.CloseLink()); // closed already: nothing sent
     EXPECT_EQ(Sent().size(), 9u);
@@ -173,10 +164,11 @@ TEST_F(ProtocolTest, DivisorsAndProfilesGoInTheControllersLayout) {
         // The codes go low byte first.
         const Bytes& last = sent[before + 1 + blocks];
         const std::size_t used = 4 * elements - 1024 * (blocks - 1);
-        EXPECT_EQ(last[3 + used - 2], (0x8000 + 2 * elements - 1) & 0xFF);
-        EXPECT_EQ(last[3 + used - 1], (0x8000 + 2 * elements - 1) >> 8);
-        EXPECT_EQ(sim.Commands().back().codes, transfer.codes);
+        const int lastCode = 0x8000 + 2 * elements - 1;
+        EXPECT_EQ(std::pair(last[3 + used - 2], last[3 + used - 1]),
+                  std::pair(std::uint8_t(lastCode & 0xFF), std::uint8_t(lastCode >> 8)));
         EXPECT_TRUE(sim.Commands().back().complete);
+        EXPECT_EQ(sim.Commands().back().codes, transfer.codes);
     }
     EXPECT_TRUE(sim.Problems().empty());
 }
@@ -193,6 +185,7 @@ TEST_F(ProtocolTest, FailuresReportTheirMessageAndLeaveTheLinkClosed) {
         int speedIndex = 0;
         const char* device = nullptr; // the simulator's
     } cases[] = {
+        // clang-format off
         {{}, IDS_CANT_OPEN_PORT, "", "P", 0, "/dev/tessaron-no-such-port"},
         {{}, IDS_CANT_OPEN_PORT, "", "P", 10},
         {{}, IDS_CANT_OPEN_PORT, "", "P", -1},
@@ -200,8 +193,8 @@ TEST_F(ProtocolTest, FailuresReportTheirMessageAndLeaveTheLinkClosed) {
         {{.silentAfterSteps = 0}, IDS_CONNECT_FAILED, "EEE", ""},
         {{.silentAfterSteps = 4}, IDS_LOAD_PARAMS_FAILED, "EUTEQQQEEE", "CEASATAQEASSSFZEEEF"},
         {{.silentAfterSteps = 1, .lateAckSteps = 1}, IDS_CONNECT_FAILED, "EUUU", "CEASSSF"},
-        {{.hangUpAfterSteps = 1}, IDS_CONNECT_FAILED, "EU", "CEASF"},
-    };
+        {{.hangUpAfterSteps = 1}, IDS_CONNECT_FAILED, "EU", "CEASF"}};
+    // clang-format on
     for (const auto& c : cases) {
         const std::string name = "case " + std::to_string(&c - cases);
         SCOPED_TRACE(name);
@@ -215,8 +208,7 @@ TEST_F(ProtocolTest, FailuresReportTheirMessageAndLeaveTheLinkClosed) {
         std::remove(dir.File("tessaron.log").c_str());
         RecordingHost caseHost;
         CLC_Protocol link(caseSettings, caseHost);
-        EXPECT_FALSE(link.OpenLink());
-        EXPECT_FALSE(link.m_bConnected);
+        EXPECT_FALSE(link.OpenLink() || link.m_bConnected);
         EXPECT_EQ(caseHost.errors, (Errors{{c.error, 0}}));
         local.WaitForTransmissions(std::strlen(c.sent), 5s);
         EXPECT_EQ(local.Transmissions(), Wire(c.sent));
@@ -243,8 +235,7 @@ TEST_F(ProtocolTest, SetupFailureOnlyLogs) {
     };
     bool open = false;
     CLC_Protocol link(settings, host, [&] { return std::make_unique<NoSetupPort>(open); });
-    EXPECT_FALSE(link.OpenLink());
-    EXPECT_FALSE(open);
+    EXPECT_FALSE(link.OpenLink() || open);
     EXPECT_TRUE(host.errors.empty());
     EXPECT_EQ(LogLines(), Lines{L(logtext::kPortSetupError)});
 }
@@ -256,13 +247,10 @@ TEST_F(ProtocolTest, StepsRetryUpToThreeTimes) {
     const std::string shape = LogShape();
     sim.SetFaults({.answerOnTry = 2});
     ASSERT_TRUE(link.SendControlChar(false));
-    EXPECT_EQ(Sent().size(), before + 2);
-    EXPECT_EQ(LogShape(), shape + "EEA");
-
+    EXPECT_EQ(std::pair(Sent().size(), LogShape()), std::pair(before + 2, shape + "EEA"));
     sim.SetFaults({.wrongByteOnSteps = 3});
     EXPECT_FALSE(link.SendControlChar(true));
-    EXPECT_EQ(Sent().size(), before + 5);
-    EXPECT_EQ(LogShape(), shape + "EEA" + "TTTF");
+    EXPECT_EQ(std::pair(Sent().size(), LogShape()), std::pair(before + 5, shape + "EEATTTF"));
 }
 
 TEST_F(ProtocolTest, WorkerRunsCommandsAndReportsFailures) {
@@ -272,9 +260,7 @@ TEST_F(ProtocolTest, WorkerRunsCommandsAndReportsFailures) {
     ASSERT_TRUE(host.WaitDone(1));
     EXPECT_TRUE(worker.m_bConnected);
     worker.Stop(); // the thread's last act takes the link off line
-    EXPECT_EQ(sim.Commands().at(2).letter, 'Z');
-    EXPECT_TRUE(sim.Commands().at(2).complete);
-
+    EXPECT_TRUE(sim.Commands().at(2).letter == 'Z' && sim.Commands().at(2).complete);
     // A send that the controller does not take: message 134, the link stays open.
     worker.Start();
     worker.PostCommand(CMD_CONNECT);
@@ -285,14 +271,13 @@ TEST_F(ProtocolTest, WorkerRunsCommandsAndReportsFailures) {
     transfer->elements = 4;
     worker.PostCommand(CMD_SEND_PROFILE, std::move(transfer));
     ASSERT_TRUE(host.WaitDone(3));
-    EXPECT_TRUE(worker.m_bConnected);
-    EXPECT_EQ(host.errors, (Errors{{IDS_SEND_FAILED, 0}}));
-
+    EXPECT_EQ(std::pair(worker.m_bConnected.load(), host.errors),
+              std::pair(true, Errors{{IDS_SEND_FAILED, 0}}));
     // A disconnect nobody acknowledges: message 133 with the stop icon, the link closed.
     worker.PostCommand(CMD_DISCONNECT);
     ASSERT_TRUE(host.WaitDone(4));
-    EXPECT_FALSE(worker.m_bConnected);
-    EXPECT_EQ(host.errors.back(), (std::pair<int, unsigned>{IDS_DISCONNECT_FAILED, MB_ICONSTOP}));
+    EXPECT_EQ(std::pair(worker.m_bConnected.load(), host.errors.back()),
+              std::pair(false, std::pair<int, unsigned>{IDS_DISCONNECT_FAILED, MB_ICONSTOP}));
     worker.PostCommand(99); // not a command: nothing done, nothing reported
     worker.Stop();
     EXPECT_EQ(host.done,

@@ -53,7 +53,6 @@ struct Pty {
         bytes.resize(have);
         return bytes;
     }
-
     int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     int watcher = -1;
     std::string slave;
@@ -89,9 +88,8 @@ TEST(PosixSerialPort, OpensATerminalExclusively) {
     EXPECT_TRUE(::ioctl(pty.watcher, TIOCGEXCL, &exclusive) == 0 && exclusive == 1);
     EXPECT_FALSE(second.Open(pty.slave));
     first.Close();
-    EXPECT_FALSE(first.IsOpen());
-    EXPECT_TRUE(::ioctl(pty.watcher, TIOCGEXCL, &exclusive) == 0 && exclusive == 0);
-    EXPECT_TRUE(second.Open(pty.slave));
+    EXPECT_TRUE(!first.IsOpen() && ::ioctl(pty.watcher, TIOCGEXCL, &exclusive) == 0);
+    EXPECT_TRUE(exclusive == 0 && second.Open(pty.slave));
 }
 
 TEST(PosixSerialPort, ConfiguresARawLineAtEveryRate) {
@@ -104,11 +102,10 @@ TEST(PosixSerialPort, ConfiguresARawLineAtEveryRate) {
     }
     termios line{};
     ASSERT_EQ(::tcgetattr(pty.watcher, &line), 0);
-    EXPECT_EQ(line.c_iflag, tcflag_t(INPCK | PARMRK));
-    EXPECT_EQ(line.c_oflag | line.c_lflag, 0u);
-    EXPECT_EQ(line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CREAD | CLOCAL),
-              tcflag_t(CS8 | CREAD | CLOCAL));
-    EXPECT_EQ(line.c_cc[VMIN] | line.c_cc[VTIME], 0);
+    EXPECT_EQ(std::tuple(line.c_iflag, line.c_oflag | line.c_lflag,
+                         line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CREAD | CLOCAL),
+                         line.c_cc[VMIN] | line.c_cc[VTIME]),
+              std::tuple(tcflag_t(INPCK | PARMRK), 0u, tcflag_t(CS8 | CREAD | CLOCAL), 0));
     EXPECT_FALSE(port.Configure(0, 100));
 }
 
@@ -120,18 +117,13 @@ TEST(PosixSerialPort, ConfiguresARawLineAtEveryRate) {
 TEST(PosixSerialPort, TransactWritesTheRequestAndReadsOneReplyByte) {
     Bytes frame(1029);
     std::iota(frame.begin(), frame.end(), std::uint8_t{1});
-    const struct {
-        Bytes request, answer, stale; // no answer: the controller hangs up
-    } cases[] = {
-        {{0x05}, {0x06}, {}},
-        {Bytes(frame.begin(), frame.begin() + 133), {0x15}, {}},
-        {frame, {0xFF}, {}},
-        {{0x04}, {0xFF, 0x00, 0x06}, {}},
-        {{0x04}, {0x00, 0x06}, {}},
-        {{0x05}, {0x06}, {0x15}},
-        {{0x05}, {0x06}, {0x15, 0xFF}},
-        {{0x05}, {}, {}},
-    };
+    // request, answer (none: the controller hangs up), stale input
+    // clang-format off
+    const std::tuple<Bytes, Bytes, Bytes> cases[] = {
+        {{0x05}, {0x06}, {}}, {Bytes(frame.begin(), frame.begin() + 133), {0x15}, {}},
+        {frame, {0xFF}, {}}, {{0x04}, {0xFF, 0x00, 0x06}, {}}, {{0x04}, {0x00, 0x06}, {}},
+        {{0x05}, {0x06}, {0x15}}, {{0x05}, {0x06}, {0x15, 0xFF}}, {{0x05}, {}, {}}};
+    // clang-format on
     Pty pty;
     PosixSerialPort port;
     ASSERT_TRUE(port.Open(pty.slave) && port.Configure(115200, 50));
@@ -141,23 +133,22 @@ TEST(PosixSerialPort, TransactWritesTheRequestAndReadsOneReplyByte) {
     EXPECT_TRUE(timedOut.count == 0 && !timedOut.deviceLost);
     EXPECT_GE(Clock::now() - start, 50ms);
     ASSERT_EQ(pty.Read(1), Bytes{enq});
-
     ASSERT_TRUE(port.Configure(115200, 5000));
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.answer) + " stale " +
-                     ::testing::PrintToString(c.stale));
-        if (!c.stale.empty()) {
-            ASSERT_EQ(::write(pty.master, c.stale.data(), c.stale.size()), ssize_t(c.stale.size()));
+    for (const auto& [sent, answer, stale] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(answer) + " stale " +
+                     ::testing::PrintToString(stale));
+        if (!stale.empty()) {
+            ASSERT_EQ(::write(pty.master, stale.data(), stale.size()), ssize_t(stale.size()));
             ASSERT_TRUE(WaitReadable(pty.watcher)); // the stale input is in the port's queue
         }
         Bytes request;
-        std::jthread controller = Controller(pty, c.request.size(), c.answer, request);
-        const TransactResult result = port.Transact(c.request.data(), c.request.size());
+        std::jthread controller = Controller(pty, sent.size(), answer, request);
+        const TransactResult result = port.Transact(sent.data(), sent.size());
         controller.join();
-        EXPECT_EQ(request, c.request);
-        const bool answered = !c.answer.empty();
+        EXPECT_EQ(request, sent);
+        const bool answered = !answer.empty();
         EXPECT_TRUE(result.count == answered && result.errors == 0 &&
-                    result.deviceLost != answered && (!answered || result.byte == c.answer[0]))
+                    result.deviceLost != answered && (!answered || result.byte == answer[0]))
             << int(result.byte);
     }
     EXPECT_TRUE(port.Transact(&enq, 1).deviceLost);
@@ -168,28 +159,22 @@ TEST(PosixSerialPort, TransactWritesTheRequestAndReadsOneReplyByte) {
 // marker not yet complete needs more input.
 TEST(PosixSerialPort, DecodesMarkedInput) {
     constexpr unsigned kMarked = LINE_PARITY | LINE_FRAME;
-    const struct {
-        Bytes raw;
-        unsigned byte, errors, used;
-    } cases[] = {
-        {{0x06}, 0x06, 0, 1},
-        {{0x06, 0xFF}, 0x06, 0, 1},
-        {{0xFF, 0xFF, 0x00}, 0xFF, 0, 2},
-        {{0xFF, 0x00, 0x06}, 0x06, kMarked, 3},
-        {{0xFF, 0x00, 0x00}, 0x00, kMarked, 3}, // also a break
-        {{0xFF, 0x00, 0xFF, 0xFF}, 0xFF, kMarked, 3},
-        {{0xFF, 0x42}, 0xFF, 0, 1}, // no marker: taken as it stands
-    };
-    for (const auto& c : cases) {
-        const auto decoded = posixserial::DecodeMarkedInput(c.raw.data(), c.raw.size());
-        const std::string raw = ::testing::PrintToString(c.raw);
-        EXPECT_TRUE(decoded.complete && decoded.byte == c.byte && decoded.errors == c.errors &&
-                    decoded.used == c.used)
-            << raw;
+    // raw input, byte, errors, bytes used; 0xFF 0x00 0x00 is also a break, and 0xFF without a
+    // marker is taken as it stands.
+    // clang-format off
+    const std::tuple<Bytes, unsigned, unsigned, unsigned> cases[] = {
+        {{0x06}, 0x06, 0, 1}, {{0x06, 0xFF}, 0x06, 0, 1}, {{0xFF, 0xFF, 0x00}, 0xFF, 0, 2},
+        {{0xFF, 0x00, 0x06}, 0x06, kMarked, 3}, {{0xFF, 0x00, 0x00}, 0x00, kMarked, 3},
+        {{0xFF, 0x00, 0xFF, 0xFF}, 0xFF, kMarked, 3}, {{0xFF, 0x42}, 0xFF, 0, 1}};
+    // clang-format on
+    for (const auto& [raw, byte, errors, used] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(raw));
+        const auto decoded = posixserial::DecodeMarkedInput(raw.data(), raw.size());
+        EXPECT_TRUE(decoded.complete && decoded.byte == byte && decoded.errors == errors &&
+                    decoded.used == used);
         // Cut anywhere inside (a marker split across reads), it is not yet a byte.
-        for (std::size_t cut = 0; cut < c.used; ++cut) {
-            EXPECT_FALSE(posixserial::DecodeMarkedInput(c.raw.data(), cut).complete)
-                << raw << " cut at " << cut;
+        for (std::size_t cut = 0; cut < used; ++cut) {
+            EXPECT_FALSE(posixserial::DecodeMarkedInput(raw.data(), cut).complete) << cut;
         }
     }
 }

@@ -31,41 +31,32 @@ TEST(ProtocolLog, DumpLines) {
     std::vector<std::uint8_t> counting(18);
     std::iota(counting.begin(), counting.end(), std::uint8_t{0});
     const std::string eight = "0x0100, 0x0302, 0x0504, 0x0706, 0x0908, 0x0b0a, 0x0d0c, 0x0f0e\n";
-    const struct {
-        std::vector<std::uint8_t> bytes;
-        std::string expected;
-    } cases[] = {
-        {{}, ""},
-        {{0xF9}, "0xf9\n"},
-        {{0x00}, "0000\n"},
-        {{0x01, 0x00}, "0x0001\n"},
-        {{0x00, 0x00}, "000000\n"},
-        {{0x34, 0x12, 0x00, 0x00, 0xAB}, "0x1234, 000000, 0xab\n"},
+    // clang-format off
+    const std::pair<std::vector<std::uint8_t>, std::string> cases[] = {
+        {{}, ""}, {{0xF9}, "0xf9\n"}, {{0x00}, "0000\n"}, {{0x01, 0x00}, "0x0001\n"},
+        {{0x00, 0x00}, "000000\n"}, {{0x34, 0x12, 0x00, 0x00, 0xAB}, "0x1234, 000000, 0xab\n"},
         {{counting.begin(), counting.begin() + 16}, eight},
-        {{counting.begin(), counting.begin() + 17}, eight + "0x10\n"},
-        {counting, eight + "0x1110\n"},
-    };
-    for (const auto& c : cases) {
+        {{counting.begin(), counting.begin() + 17}, eight + "0x10\n"}, {counting, eight + "0x1110\n"}};
+    // clang-format on
+    for (const auto& [bytes, expected] : cases) {
         const std::string header = "6.12.2026 09:05:03 : T. Дамп данных длиной " +
-                                   std::to_string(c.bytes.size()) + " байта(ов):\n";
-        EXPECT_EQ(protolog::FormatDump("T", c.bytes.data(), c.bytes.size(),
-                                       MakeTime("06.12.2026 09:05:03")),
-                  header + c.expected);
+                                   std::to_string(bytes.size()) + " байта(ов):\n";
+        EXPECT_EQ(
+            protolog::FormatDump("T", bytes.data(), bytes.size(), MakeTime("06.12.2026 09:05:03")),
+            header + expected);
     }
 }
 
 TEST(ProtocolLog, ConvertsToCodePage1251) {
-    const struct {
-        std::string utf8, cp1251;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"ACK 0x06\n", "ACK 0x06\n"},
         {"Дамп приёме", "\xC4\xE0\xEC\xEF \xEF\xF0\xE8\xB8\xEC\xE5"},
         {"ЁЯая№€", "\xA8\xDF\xE0\xFF\xB9\x88"},
         {"äx中y😀z", "?x?y?z"},                    // no place in the code page
         {"a\377b\200c\320d\342\202", "a?b?c?d?"}, // not UTF-8, or cut short
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(protolog::ToCp1251(c.utf8), c.cp1251) << c.utf8;
+    for (const auto& [utf8, cp1251] : cases) {
+        EXPECT_EQ(protolog::ToCp1251(utf8), cp1251) << utf8;
     }
 }
 
@@ -91,7 +82,6 @@ TEST(ProtocolLog, FileIsCp1251WithCrLfAndGrowsAcrossCalls) {
                    "\xED\xEE\r\n@ \xCE\xF2\xEF\xF0\xE0\xE2\xEA\xE0. \xC4\xE0\xEC\xEF \xE4\xE0\xED"
                    "\xED\xFB\xF5 \xE4\xEB\xE8\xED\xEE\xE9 3 \xE1\xE0\xE9\xF2\xE0(\xEE\xE2):\r\n"
                    "0x0006, 0x15\r\n@ \xB8?\r\n");
-
     const std::uint8_t byte = 0x05;
     for (const std::string& path : {dir.File("none/t.log"), dir.Path()}) { // or a folder
         protolog::SetLogPath(path);

@@ -8,6 +8,7 @@ namespace {
 const std::string kInvalid =
     "Number of elements invalid (file must contain one or more\nempty lines after last number)";
 const std::string kTooLarge = "Some element(s) of correction table is too large";
+using Codes = std::vector<std::uint16_t>;
 
 class CorrectionTest : public ProfileFixture {
 protected:
@@ -17,6 +18,9 @@ protected:
         for (int k = 0; k < 1 << (digits - 1); ++k) {
             text += std::to_string(f(k)) + "\n";
         }
+        return WithText(digits, text);
+    }
+    CTessaronDoc& WithText(int digits, const std::string& text) {
         TempDir::Write(dir.File("table.txt"), text);
         CTessaronDoc& d = NewDoc();
         d.m_strCorrectionPath = dir.File("table.txt");
@@ -29,18 +33,16 @@ TEST_F(CorrectionTest, CodesMirrorAroundTheMidpoint) {
     CTessaronDoc& d = WithTable(16, [](int k) { return k == 16383 ? 1000 : k; });
     d.m_phase = {0.0, 8.0, 4.0};
     ASSERT_TRUE(d.ComputeDacCodes(false));
-    EXPECT_EQ(d.m_codes, (std::vector<std::uint16_t>{32768, 65535, 49151, 32767, 0, 16384}));
+    EXPECT_EQ(d.m_codes, (Codes{32768, 65535, 49151, 32767, 0, 16384}));
     ASSERT_TRUE(d.LoadCorrectionTable());
-    EXPECT_GT(prompter.waitCursorShown, 0);
-    EXPECT_EQ(prompter.waitCursorDepth, 0);
+    EXPECT_TRUE(prompter.waitCursorShown > 0 && prompter.waitCursorDepth == 0);
     ASSERT_TRUE(d.ComputeDacCodes(true));
-    EXPECT_EQ(d.m_codes, (std::vector<std::uint16_t>{32768, 65535, 33768, 32767, 0, 31767}));
-
+    EXPECT_EQ(d.m_codes, (Codes{32768, 65535, 33768, 32767, 0, 31767}));
     // Phases a damaged file may hold land on the nearest level, never on a wrapped code.
     d.m_nDacDigits = 10;
     d.m_phase = {-3.0, 12.0, NAN};
     ASSERT_TRUE(d.ComputeDacCodes(false));
-    EXPECT_EQ(d.m_codes, (std::vector<std::uint16_t>{512, 1023, 512, 511, 0, 511}));
+    EXPECT_EQ(d.m_codes, (Codes{512, 1023, 512, 511, 0, 511}));
 }
 
 // A table needs one entry below S = 2^(digits-1) per level; extra numbers are ignored.
@@ -59,14 +61,10 @@ TEST_F(CorrectionTest, TableFilesAreCheckedEntryByEntry) {
     // clang-format on
     prompter.ExpectMessages();
     for (const auto& [text, message] : cases) {
-        TempDir::Write(dir.File("t.txt"), text);
-        CTessaronDoc& d = NewDoc();
-        d.m_strCorrectionPath = dir.File("t.txt");
-        d.m_nDacDigits = 10;
+        CTessaronDoc& d = WithText(10, text);
         EXPECT_EQ(d.LoadCorrectionTable(), message.empty()) << text.substr(0, 10);
         if (message.empty()) {
-            EXPECT_EQ(d.m_correction.size(), 512u);
-            EXPECT_EQ(d.m_correction[511], 511);
+            EXPECT_TRUE(d.m_correction.size() == 512 && d.m_correction[511] == 511);
             EXPECT_TRUE(prompter.shown.empty());
         } else {
             EXPECT_EQ(prompter.shown.at(0).type, unsigned{MB_OK | MB_ICONSTOP});
@@ -77,17 +75,14 @@ TEST_F(CorrectionTest, TableFilesAreCheckedEntryByEntry) {
 
 TEST_F(CorrectionTest, MissingTableFileIsReportedAtOpenAndSwitchedOff) {
     CTessaronDoc& d = NewDoc();
-    d.m_strCorrectionPath = dir.File("gone.txt");
-    d.m_bUseCorrection = 1;
+    std::tie(d.m_strCorrectionPath, d.m_bUseCorrection) = std::tuple(dir.File("gone.txt"), 1);
     ASSERT_TRUE(d.OnSaveDocument(dir.File("p.lcp")));
-
     CTessaronDoc opened(context);
     prompter.ExpectMessages();
     ASSERT_TRUE(opened.OnOpenDocument(dir.File("p.lcp")));
     EXPECT_EQ(prompter.shown.at(0).type, unsigned{MB_OK});
     EXPECT_EQ(Messages(), std::vector<std::string>{"Can't open a file with correction table"});
-    EXPECT_EQ(opened.m_bUseCorrection, 0);
-    EXPECT_TRUE(opened.IsModified());
+    EXPECT_TRUE(opened.m_bUseCorrection == 0 && opened.IsModified());
 }
 
 TEST_F(CorrectionTest, ChangedDigitsReloadTheTableBeforeIndexingIt) {
@@ -98,19 +93,15 @@ TEST_F(CorrectionTest, ChangedDigitsReloadTheTableBeforeIndexingIt) {
     d.m_phase.assign(4, 8.0);
     ASSERT_TRUE(d.LoadCorrectionTable());
     ASSERT_EQ(d.m_correction.size(), 512u);
-
     d.m_nDacDigits = 12; // as if changed after loading
     ASSERT_TRUE(d.ComputeDacCodes(true));
-    EXPECT_EQ(d.m_correction.size(), 2048u);
-    EXPECT_EQ(d.m_codes[0], 2048 + 2047 % 512);
-
+    EXPECT_TRUE(d.m_correction.size() == 2048 && d.m_codes[0] == 2048 + 2047 % 512);
     // For 16 digits the same file is too short: the correction goes off, nothing is computed.
     d.m_nDacDigits = 16;
     d.m_codes.clear();
     prompter.QueueAnswer(IDOK);
     EXPECT_FALSE(d.ComputeDacCodes(true));
-    EXPECT_EQ(d.m_bUseCorrection, 0);
-    EXPECT_TRUE(d.m_codes.empty());
+    EXPECT_TRUE(d.m_bUseCorrection == 0 && d.m_codes.empty());
 }
 
 // A limit in digits becomes the phase of the nearer entry of the first pair that brackets it
@@ -131,7 +122,6 @@ TEST_F(CorrectionTest, LimitsConvertThroughTheTable) {
         EXPECT_EQ(d.DigitsToPhase(digits, phase), ok) << digits;
         EXPECT_DOUBLE_EQ(phase, expected) << digits;
     }
-
     d.m_correction.clear();
     EXPECT_EQ(d.PhaseToDigits(4.0), -1);
     d.m_correction = {5, 6, 7};
@@ -151,7 +141,6 @@ TEST_F(CorrectionTest, ApplyTakesLimitsInDigitsWhileTheTableIsUsed) {
     ProfileParameters p{10, 256, 0.01, 8.0, 0.0, 8.0, true, 0, 511};
     ASSERT_EQ(d.ApplyParameters(p), CTessaronDoc::ApplyResult::Applied);
     EXPECT_EQ(d.m_dHighLimit, 8.0);
-
     prompter.ExpectMessages();
     p.highCode = 600; // no pair of entries brackets it
     EXPECT_EQ(d.ApplyParameters(p), CTessaronDoc::ApplyResult::BadLimits);

@@ -2,9 +2,12 @@
 #include "support/ProfileFixture.h"
 
 #include <cmath>
+#include <gmock/gmock.h>
 
 namespace {
 
+using ::testing::AllOf, ::testing::DoubleNear, ::testing::Each, ::testing::Ge, ::testing::Le,
+    ::testing::Pointwise;
 constexpr int kDiopters = CTessaronDoc::MODE_DIOPTERS, kPolynomial = CTessaronDoc::MODE_POLYNOMIAL;
 
 class GenerationTest : public ProfileFixture {
@@ -36,12 +39,9 @@ TEST_F(GenerationTest, GeneratedValuesFoldIntoTheWindow) {
         CTessaronDoc& d = Lens(mode, elements, aperture, value, high);
         d.m_dLowLimit = low;
         ASSERT_TRUE(d.GenerateData(true));
-        ASSERT_EQ(d.m_phase.size(), expected.size());
-        for (std::size_t i = 0; i < expected.size(); ++i) {
-            EXPECT_NEAR(d.m_phase[i], expected[i], 1e-12) << elements << " " << i;
-        }
-        EXPECT_TRUE(d.IsModified());
-        EXPECT_EQ(view.hints, std::vector<int>{HINT_FULL});
+        EXPECT_THAT(d.m_phase, Pointwise(DoubleNear(1e-12), expected)) << elements;
+        EXPECT_EQ(std::tuple(d.IsModified(), view.hints),
+                  std::tuple(true, std::vector<int>{HINT_FULL}));
     }
 }
 
@@ -76,15 +76,11 @@ TEST_F(GenerationTest, WrapPhaseFoldsIntoTheWindow) {
         {"huge values do not overflow", 0, 2, false, -1, false, 1e300, true, 0.0, 1e300}};
     CTessaronDoc& d = NewDoc();
     for (const auto& [name, low, high, minVoltage, jumps, first, raw, ok, folded, offset] : cases) {
-        d.m_dLowLimit = low;
-        d.m_dHighLimit = high;
-        d.m_bMinVoltage = minVoltage;
-        d.m_bLimitJumps = jumps >= 0;
-        d.m_nMaxJumps = jumps;
+        std::tie(d.m_dLowLimit, d.m_dHighLimit, d.m_bMinVoltage, d.m_bLimitJumps, d.m_nMaxJumps) =
+            std::tuple(low, high, minVoltage, jumps >= 0, jumps);
         double value = raw, total = 0.0;
-        EXPECT_EQ(d.WrapPhase(first, value, total), ok) << name;
-        EXPECT_EQ(value, folded) << name;
-        EXPECT_EQ(total, offset) << name;
+        const bool accepted = d.WrapPhase(first, value, total);
+        EXPECT_EQ(std::tie(accepted, value, total), std::tie(ok, folded, offset)) << name;
     }
 }
 
@@ -98,27 +94,22 @@ TEST_F(GenerationTest, ImpossibleGenerationsChangeNothing) {
         {kPolynomial, -1, 1e-6, 0, false}};
     prompter.ExpectMessages();
     for (const auto& [mode, elements, waveLength, a2, limitJumps] : cases) {
-        CTessaronDoc& d = Lens(mode, 256, 0.01, 3.0, 2.0);
+        CTessaronDoc& d = Lens(mode, elements, 0.01, 3.0, 2.0);
         d.m_phase.assign(256, 0.125);
-        d.m_dWaveLength = waveLength;
-        d.m_dCoeff = {0, 0, a2, 0};
-        d.m_bLimitJumps = limitJumps;
-        d.m_nElements = elements;
+        std::tie(d.m_dWaveLength, d.m_dCoeff, d.m_bLimitJumps) =
+            std::tuple(waveLength, std::array<double, 4>{0, 0, a2, 0}, limitJumps);
         EXPECT_FALSE(d.GenerateData(true)) << elements;
         EXPECT_EQ(prompter.shown.at(0).type, unsigned{MB_OK});
         EXPECT_EQ(Messages(),
                   std::vector<std::string>{"Wizard can't generate data, with this parameters"});
         EXPECT_EQ(d.m_phase, std::vector<double>(256, 0.125));
-        EXPECT_FALSE(d.m_bDioptersStepValid || d.m_bCoeffStepValid);
-        EXPECT_FALSE(d.IsModified());
+        EXPECT_FALSE(d.m_bDioptersStepValid || d.m_bCoeffStepValid || d.IsModified());
     }
     // Without the jump limit the steep polynomial folds into the window.
     CTessaronDoc& d = Lens(kPolynomial, 256, 0.01, 0.0, 2.0);
     d.m_dCoeff[2] = 0.1;
     ASSERT_TRUE(d.GenerateData(true));
-    for (double v : d.m_phase) {
-        EXPECT_TRUE(v >= 0.0 && v <= 2.0) << v;
-    }
+    EXPECT_THAT(d.m_phase, Each(AllOf(Ge(0.0), Le(2.0))));
 }
 
 TEST(DecimalStep, IsTheResolutionOfTheValue) {
@@ -130,8 +121,8 @@ TEST(DecimalStep, IsTheResolutionOfTheValue) {
         EXPECT_EQ(CTessaronDoc::DecimalStep(value), step) << value;
     }
     // The extremes of the double range end too.
-    EXPECT_TRUE(std::isfinite(CTessaronDoc::DecimalStep(1.7976931348623157e308)));
-    EXPECT_TRUE(std::isfinite(CTessaronDoc::DecimalStep(1e300)));
+    EXPECT_TRUE(std::isfinite(CTessaronDoc::DecimalStep(1.7976931348623157e308)) &&
+                std::isfinite(CTessaronDoc::DecimalStep(1e300)));
     EXPECT_GE(CTessaronDoc::DecimalStep(5e-324), 0.0);
 }
 
@@ -139,8 +130,7 @@ TEST(DecimalStep, IsTheResolutionOfTheValue) {
 TEST_F(GenerationTest, SpinStepsFollowTheLastSuccessfulGeneration) {
     CTessaronDoc& d = Lens(kDiopters, 256, 0.01, 2.5, 8.0);
     ASSERT_TRUE(d.GenerateData(true));
-    EXPECT_TRUE(d.m_bDioptersStepValid && !d.m_bCoeffStepValid);
-    EXPECT_EQ(d.m_dDioptersStep, 0.1);
+    EXPECT_TRUE(d.m_bDioptersStepValid && !d.m_bCoeffStepValid && d.m_dDioptersStep == 0.1);
     d.m_dDiopters = 300.0; // a spin click regenerates without taking a new step
     ASSERT_TRUE(d.GenerateData(false));
     EXPECT_EQ(d.m_dDioptersStep, 0.1);

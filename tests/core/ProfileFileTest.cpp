@@ -22,42 +22,29 @@ TEST_F(ProfileFileTest, NewProfileIsWrittenByteForByte) {
 TEST_F(ProfileFileTest, VersionOneOpensAndEveryFieldSurvivesSaveAndOpen) {
     CTessaronDoc& d = *doc;
     ASSERT_TRUE(d.OnOpenDocument(kData + "/profile-v1.lcp"));
-    EXPECT_EQ(d.m_dWaveLength, 6.33e-07);
+    EXPECT_EQ(std::tie(d.m_dWaveLength, d.m_dAperture, d.m_dMaxPhase, d.m_dLowLimit, d.m_dHighLimit,
+                       d.m_nMaxJumps, d.m_strNote),
+              std::make_tuple(6.33e-07, 0.004, 6.0, 0.0, 6.0, 2, "v1 note"));
     EXPECT_EQ(d.m_dCoeff, (std::array<double, 4>{0.5, -1.25, 0.01, 2e-05}));
-    EXPECT_EQ(d.m_dAperture, 0.004);
-    EXPECT_EQ(d.m_dMaxPhase, 6.0);
-    EXPECT_EQ(d.m_dLowLimit, 0.0);
-    EXPECT_EQ(d.m_dHighLimit, 6.0);
-    EXPECT_EQ(d.m_nMaxJumps, 2);
-    EXPECT_EQ(d.m_strNote, "v1 note");
     EXPECT_EQ(d.m_phase, (std::vector<double>{0.5, 1.0, 1.5, 2.0}));
-
     // Saved as version 2 with every field a value of its own, so that a field read into the
     // wrong place or not at all makes the next save differ.
-    d.m_nCreationMode = 1;
-    d.m_bUseAperture = 3;
-    d.m_bLimitJumps = 4;
-    d.m_bMinVoltage = 5;
-    d.m_nMaxJumps = -3;
-    d.m_dLowLimit = 0.5;
-    d.m_dHighLimit = 5.5;
-    d.m_strCorrectionPath = "/lab/tables/lc-12.txt";
-    d.m_strNote = "first line\r\nsecond line";
+    std::tie(d.m_nCreationMode, d.m_bUseAperture, d.m_bLimitJumps, d.m_bMinVoltage, d.m_nMaxJumps,
+             d.m_dLowLimit, d.m_dHighLimit, d.m_strCorrectionPath, d.m_strNote) =
+        std::make_tuple(1, 3, 4, 5, -3, 0.5, 5.5, "/lab/tables/lc-12.txt",
+                        "first line\r\nsecond line");
     d.m_phase.back() = 5.999999999999999;
     ASSERT_TRUE(d.OnSaveDocument(dir.File("first.lcp")));
     const std::string first = TempDir::Read(dir.File("first.lcp"));
     EXPECT_EQ(first.substr(0, 4), std::string("\2\0\0\0", 4));
     CTessaronDoc loaded(context);
     ASSERT_TRUE(loaded.OnOpenDocument(dir.File("first.lcp")));
-    EXPECT_EQ(loaded.m_strNote, d.m_strNote);
-    EXPECT_FALSE(loaded.IsModified());
+    EXPECT_TRUE(loaded.m_strNote == d.m_strNote && !loaded.IsModified());
     ASSERT_TRUE(loaded.OnSaveDocument(dir.File("second.lcp")));
     EXPECT_EQ(TempDir::Read(dir.File("second.lcp")), first);
-
     // A data array shorter than the element count opens as stored.
     ASSERT_TRUE(d.OnOpenDocument(kData + "/short-array-v2.lcp"));
-    EXPECT_EQ(d.m_nElements, 8);
-    EXPECT_EQ(d.m_phase, (std::vector<double>{1.0, 2.0, 3.0}));
+    EXPECT_EQ(std::tie(d.m_nElements, d.m_phase), std::tuple(8, std::vector<double>{1, 2, 3}));
 }
 
 // A file that does not load is refused with one message and leaves the document untouched.
@@ -69,12 +56,11 @@ TEST_F(ProfileFileTest, BadFilesAreRefusedAndChangeNothing) {
     hugeNote += std::string(1 + 4 * 4, '\0');                   // empty path, four int32 fields
     hugeNote += std::string("\xFF\xFF\xFF\x00\x00\x00\x40", 7); // a 1 GiB note
     const std::string unexpected = "Unexpected file format.";
+    // clang-format off
     std::vector<std::pair<std::optional<std::string>, std::string>> cases = {
-        {std::nullopt, "Failed to open document."},
-        {TempDir::Read(kData + "/profile-v3.lcp"), unexpected},
-        {"", unexpected},
-        {hugeCount, unexpected},
-        {hugeNote, unexpected}};
+        {std::nullopt, "Failed to open document."}, {"", unexpected}, {hugeCount, unexpected},
+        {TempDir::Read(kData + "/profile-v3.lcp"), unexpected}, {hugeNote, unexpected}};
+    // clang-format on
     for (std::size_t cut = 1; cut < good.size(); cut += 97) {
         cases.push_back({good.substr(0, cut), unexpected});
     }
@@ -90,10 +76,8 @@ TEST_F(ProfileFileTest, BadFilesAreRefusedAndChangeNothing) {
         d.m_phase = {1.0, 2.0};
         EXPECT_FALSE(d.OnOpenDocument(path));
         EXPECT_EQ(Messages(), std::vector<std::string>{message}) << bytes.value_or("-").size();
-        EXPECT_EQ(d.m_strNote, "kept");
-        EXPECT_EQ(d.m_phase, (std::vector<double>{1.0, 2.0}));
-        EXPECT_EQ(d.m_nElements, 256);
-        EXPECT_TRUE(d.GetPathName().empty());
+        EXPECT_EQ(std::tie(d.m_strNote, d.m_phase, d.m_nElements, d.GetPathName()),
+                  std::tuple("kept", std::vector<double>{1.0, 2.0}, 256, ""));
     }
 }
 

@@ -55,7 +55,6 @@ TEST(SafeFile, WritesNewAndReplacesOldFilesKeepingTheirMode) {
     const std::string longName(250, 'n'); // no room for a suffix within the name limit
     ASSERT_TRUE(safefile::WriteAtomically(dir.File(longName), "long"));
     EXPECT_EQ(Listing(dir.Path()), (std::set<std::string>{"f.ini", longName}));
-
     // Writing through a link replaces its target and keeps the link.
     const std::string link = dir.File("link");
     ASSERT_EQ(::symlink(path.c_str(), link.c_str()), 0);

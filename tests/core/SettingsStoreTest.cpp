@@ -1,4 +1,5 @@
-// The settings file: private-profile reading and writing that keeps the rest of the file.
+// The settings file: private-profile reading and writing that keeps the rest of the file, and
+// where it lies.
 #include "framework/SettingsStore.h"
 
 #include "framework/AppPaths.h"
@@ -140,10 +141,24 @@ TEST_F(SettingsStoreTest, ConcurrentWritersKeepEachOthersKeys) {
     EXPECT_EQ(store.GetInt("S", "B key", 0), 200);
 }
 
-TEST(AppPaths, SettingsFileLiesBesideTheExecutable) {
+// Beside the programs when that folder is writable, else the user's configuration folder;
+// relative or empty configuration folders do not count.
+TEST(AppPaths, SettingsFileLiesBesideTheExecutableOrInTheUsersConfiguration) {
     const auto exe = std::filesystem::canonical("/proc/self/exe");
     EXPECT_EQ(apppaths::ExecutableDir(), exe.parent_path().string());
     EXPECT_EQ(apppaths::DefaultSettingsPath(), (exe.parent_path() / "tessaron.ini").string());
+    const std::string user = "/home/u/.config/tessaron";
+    // clang-format off
+    const std::tuple<bool, const char*, const char*, std::string> cases[] = {
+        {true, "/cfg", "/home/u", "/opt/t/bin"}, {false, "/cfg", "/home/u", "/cfg/tessaron"},
+        {false, nullptr, "/home/u", user}, {false, "rel/cfg", "/home/u", user},
+        {false, "", "/home/u", user}, {false, nullptr, "relative", "/opt/t/bin"},
+        {false, nullptr, nullptr, "/opt/t/bin"}};
+    // clang-format on
+    for (const auto& [writable, xdg, home, expected] : cases) {
+        EXPECT_EQ(apppaths::ChooseDataDir("/opt/t/bin", writable, xdg, home), expected)
+            << writable << " " << (xdg ? xdg : "-") << " " << (home ? home : "-");
+    }
 }
 
 } // namespace

@@ -35,15 +35,13 @@ TEST_F(DocTest, NewTakesTheUsableSettings) {
 TEST_F(DocTest, ClearAsksAndZeroesOnlyOnOk) {
     CTessaronDoc& d = NewDoc();
     d.m_phase = {1.0, 2.0, 3.0};
-    prompter.QueueAnswer(IDCANCEL);
-    d.OnClearData();
-    EXPECT_EQ(d.m_phase, (std::vector<double>{1.0, 2.0, 3.0}));
-    EXPECT_TRUE(view.hints.empty());
-
-    prompter.QueueAnswer(IDOK);
-    d.OnClearData();
-    EXPECT_EQ(d.m_phase, (std::vector<double>{0.0, 0.0, 0.0}));
-    EXPECT_EQ(view.hints, (std::vector<int>{HINT_FULL}));
+    for (const auto& [answer, phase, hints] :
+         {std::tuple(IDCANCEL, std::vector<double>{1, 2, 3}, std::vector<int>{}),
+          std::tuple(IDOK, std::vector<double>{0, 0, 0}, std::vector<int>{HINT_FULL})}) {
+        prompter.QueueAnswer(answer);
+        d.OnClearData();
+        EXPECT_EQ(std::tie(d.m_phase, view.hints), std::tie(phase, hints));
+    }
     EXPECT_FALSE(d.IsModified());
     EXPECT_EQ(prompter.shown.at(1).type, unsigned{MB_OKCANCEL | MB_ICONQUESTION});
     EXPECT_EQ(Messages(), (std::vector<std::string>(2, "Clear ? Are you sure ?")));
@@ -52,9 +50,7 @@ TEST_F(DocTest, ClearAsksAndZeroesOnlyOnOk) {
 TEST_F(DocTest, CheckPhaseArrayListsBadValuesFourToALine) {
     CTessaronDoc& d = NewDoc();
     const std::vector<double> good = {0.0, 4.0, 8.0}; // the range is closed
-    EXPECT_TRUE(d.CheckPhaseArray(good.data(), 3, 8.0));
-    EXPECT_TRUE(d.CheckPhaseArray(nullptr, 0, 8.0));
-
+    EXPECT_TRUE(d.CheckPhaseArray(good.data(), 3, 8.0) && d.CheckPhaseArray(nullptr, 0, 8.0));
     prompter.ExpectMessages();
     const std::vector<double> bad = {9.0, 1.0, -0.5, NAN, 8.5, 10.0, 2.0, 12.25};
     EXPECT_FALSE(d.CheckPhaseArray(bad.data(), 8, 8.0));
@@ -94,16 +90,12 @@ TEST_F(DocTest, ApplyWritesParametersAndResizesKeepingTheValues) {
     ASSERT_EQ(d.ApplyParameters(p), CTessaronDoc::ApplyResult::Applied);
     EXPECT_EQ(Params(d), std::tuple(12, 300, 0.02, 4.0, 1.0, 4.0));
     ASSERT_EQ(d.m_phase.size(), 300u);
-    EXPECT_EQ(d.m_phase[255], 2.5);
-    EXPECT_EQ(d.m_phase[299], 0.0);
-    EXPECT_TRUE(d.IsModified());
+    EXPECT_EQ(std::tuple(d.m_phase[255], d.m_phase[299], d.IsModified(), view.readoutRefreshes),
+              std::tuple(2.5, 0.0, true, 1));
     EXPECT_EQ(view.hints, std::vector<int>{HINT_PARAMS});
-    EXPECT_EQ(view.readoutRefreshes, 1);
-
     p.elements = 100;
     ASSERT_EQ(d.ApplyParameters(p), CTessaronDoc::ApplyResult::Applied);
-    EXPECT_EQ(d.m_phase.size(), 100u);
-    EXPECT_EQ(d.m_phase[0], 1.5);
+    EXPECT_EQ(std::tuple(d.m_phase.size(), d.m_phase[0]), std::tuple(100u, 1.5));
 }
 
 TEST_F(DocTest, ApplyRefusalsChangeNothing) {
@@ -123,9 +115,8 @@ TEST_F(DocTest, ApplyRefusalsChangeNothing) {
         const auto before = d.m_phase;
         EXPECT_EQ(d.ApplyParameters({12, 10, 0.5, maxPhase, low, high}), result);
         EXPECT_EQ(Messages(), std::vector<std::string>{message});
-        EXPECT_EQ(d.m_phase, before);
-        EXPECT_EQ(Params(d), std::tuple(16, 256, 0.01, 8.0, 0.0, 8.0));
-        EXPECT_FALSE(d.IsModified());
+        EXPECT_EQ(std::tuple(d.m_phase, Params(d), d.IsModified()),
+                  std::tuple(before, std::tuple(16, 256, 0.01, 8.0, 0.0, 8.0), false));
     }
 }
 

@@ -6,6 +6,7 @@ namespace {
 const std::string kInvalid =
     "Number of elements invalid (file must contain one or more\nempty lines after last number)";
 enum Filter { kPhases = 1, kCodes = 2 };
+const std::vector<int> kParams{HINT_PARAMS};
 
 class TransferTest : public ProfileFixture {
 protected:
@@ -36,13 +37,11 @@ TEST_F(TransferTest, ExportedDataReadBack) {
         CTessaronDoc& d = Small();
         d.m_phase = data;
         Transfer(d, false, dir.File("out"), filter);
-        EXPECT_EQ(TempDir::Read(dir.File("out")), text);
-        EXPECT_FALSE(d.IsModified());
-        EXPECT_TRUE(view.hints.empty());
+        EXPECT_EQ(std::tuple(TempDir::Read(dir.File("out")), d.IsModified(), view.hints.size()),
+                  std::tuple(text, false, 0u));
         Transfer(d, true, dir.File("out"), filter);
-        EXPECT_EQ(d.m_phase, readBack);
+        EXPECT_EQ(std::tie(d.m_phase, view.hints), std::tie(readBack, kParams));
         EXPECT_TRUE(d.IsModified());
-        EXPECT_EQ(view.hints, std::vector<int>{HINT_PARAMS});
     }
 }
 
@@ -72,12 +71,11 @@ TEST_F(TransferTest, ImportsTakeTheFirstNumbersOrChangeNothing) {
         EXPECT_EQ(d.m_phase, after) << text;
         EXPECT_EQ(Messages(),
                   message.empty() ? std::vector<std::string>{} : std::vector<std::string>{message});
-        EXPECT_EQ(d.IsModified(), message.empty());
-        EXPECT_EQ(view.hints, std::vector<int>{HINT_PARAMS});
+        EXPECT_EQ(std::tuple(d.IsModified(), view.hints), std::tuple(message.empty(), kParams));
     }
 }
 
-TEST_F(TransferTest, DialogsOfferTheCorrectedCodesOnlyWithTheTable) {
+TEST_F(TransferTest, DialogsOfferTheCorrectedCodesOnlyWithTheTableAndReportBadFiles) {
     CTessaronDoc& d = Small();
     for (int i = 0; i < 3; ++i) {
         d.m_bUseCorrection = i == 2;
@@ -86,16 +84,13 @@ TEST_F(TransferTest, DialogsOfferTheCorrectedCodesOnlyWithTheTable) {
     }
     const auto& requests = prompter.fileRequests;
     ASSERT_EQ(requests.size(), 3u);
-    EXPECT_EQ(requests[0].filter, "Text Files (*.txt)|*.txt|Data files (*.dat)|*.dat||");
+    const std::string plain = "Text Files (*.txt)|*.txt|Data files (*.dat)|*.dat";
+    EXPECT_EQ(
+        std::tie(requests[0].filter, requests[1].filter, requests[2].filter),
+        std::tuple(plain + "||", plain + "||", plain + "|Corrected data files(*.dat)|*.dat||"));
     EXPECT_TRUE(requests[0].overwritePrompt);
-    EXPECT_EQ(requests[1].filter, requests[0].filter);
-    EXPECT_EQ(requests[2].filter, "Text Files (*.txt)|*.txt|Data files (*.dat)|*.dat"
-                                  "|Corrected data files(*.dat)|*.dat||");
     EXPECT_TRUE(view.hints.empty()); // cancelled dialogs change nothing
-}
-
-TEST_F(TransferTest, UnreadableAndUnwritableFilesSayCantOpen) {
-    CTessaronDoc& d = Small();
+    // Files that cannot be read or written say so.
     prompter.ExpectMessages();
     Transfer(d, true, dir.File("absent.txt"), kPhases);
     EXPECT_TRUE(view.hints.empty());

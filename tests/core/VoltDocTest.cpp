@@ -23,81 +23,72 @@ struct CountingView : VoltDocView {
 
 class VoltDocTest : public ::testing::Test {
 protected:
-    VoltDocTest() : settings(dir.File("tessaron.ini")), context{settings, prompter}, doc(context) {}
-
     CLC_VoltDoc& New() {
         EXPECT_TRUE(doc.OnNewDocument());
         return doc;
     }
-
+    // Runs `build` on a document of the given DAC digits, elements and element codes.
+    template <typename Build> void Set(int digits, int elements, const Codes& codes, Build build) {
+        std::tie(doc.m_nDacDigits, doc.m_nElements, doc.m_elementCodes) =
+            std::tie(digits, elements, codes);
+        (doc.*build)();
+    }
     TempDir dir;
     FakePrompter prompter;
-    SettingsStore settings;
-    AppContext context;
-    CLC_VoltDoc doc;
+    SettingsStore settings{dir.File("tessaron.ini")};
+    AppContext context{settings, prompter};
+    CLC_VoltDoc doc{context};
 };
 
 TEST_F(VoltDocTest, NewTakesUsableSettingsOrTheDefaults) {
-    const struct {
-        const char* ini; // nullptr: no settings file yet
-        int digits, elements;
-    } cases[] = {{nullptr, 16, 256},
-                 {"[Settings]\r\nDAC Digit=12\r\nNumber of elements = 64\r\n", 12, 64},
-                 {"[Settings]\nDAC Digit=9\nNumber of elements=513\n", 16, 256}};
-    for (const auto& c : cases) {
-        if (c.ini != nullptr) {
-            TempDir::Write(settings.Path(), c.ini);
+    // clang-format off
+    const std::tuple<const char*, int, int> cases[] = { // nullptr: no settings file yet
+        {nullptr, 16, 256}, {"[Settings]\r\nDAC Digit=12\r\nNumber of elements = 64\r\n", 12, 64},
+        {"[Settings]\nDAC Digit=9\nNumber of elements=513\n", 16, 256}};
+    // clang-format on
+    for (const auto& [ini, digits, elements] : cases) {
+        if (ini != nullptr) {
+            TempDir::Write(settings.Path(), ini);
         }
         New();
         EXPECT_EQ(std::tie(doc.m_nDacDigits, doc.m_nElements, doc.m_nSection, doc.m_nLevel1,
                            doc.m_nLevel0, doc.m_dRefVoltage),
-                  std::make_tuple(c.digits, c.elements, 1, 0, 0, 0.0));
-        EXPECT_EQ(doc.m_elementCodes, Codes(static_cast<std::size_t>(c.elements), 0));
+                  std::make_tuple(digits, elements, 1, 0, 0, 0.0));
+        EXPECT_EQ(doc.m_elementCodes, Codes(static_cast<std::size_t>(elements), 0));
         EXPECT_TRUE(doc.m_strComment.empty() && doc.m_codes.empty() && !doc.IsModified());
     }
 }
 
 TEST_F(VoltDocTest, PatternAlternatesSectionsStartingWithLevelOne) {
-    const struct {
-        int elements, section, level1, level0;
-        Codes expected;
-    } cases[] =
-        {
-            {5, 2, 7, 3, {7, 7, 3, 3, 7}},     {4, 4, 9, 1, {9, 9, 9, 9}},
-            {3, 0, 1, 2, {2, 2, 2}},           {3, -4, 1, 2, {2, 2, 2}},
-            {3, INT_MAX, 1, 2, {1, 1, 1}},     // twice the section must not overflow
-            {2, 1, 65536 + 5, -1, {5, 65535}}, // codes keep their low 16 bits
-        };
-    for (const auto& c : cases) {
-        std::tie(doc.m_nElements, doc.m_nSection, doc.m_nLevel1, doc.m_nLevel0) =
-            std::tie(c.elements, c.section, c.level1, c.level0);
-        doc.BuildPattern();
-        EXPECT_EQ(doc.m_elementCodes, c.expected) << c.elements << " by " << c.section;
+    // Twice INT_MAX must not overflow; codes keep their low 16 bits.
+    // clang-format off
+    const std::tuple<int, int, int, int, Codes> cases[] = {
+        {5, 2, 7, 3, {7, 7, 3, 3, 7}}, {4, 4, 9, 1, {9, 9, 9, 9}}, {3, 0, 1, 2, {2, 2, 2}},
+        {3, -4, 1, 2, {2, 2, 2}}, {3, INT_MAX, 1, 2, {1, 1, 1}}, {2, 1, 65536 + 5, -1, {5, 65535}}};
+    // clang-format on
+    for (const auto& [elements, section, level1, level0, expected] : cases) {
+        std::tie(doc.m_nSection, doc.m_nLevel1, doc.m_nLevel0) = std::tie(section, level1, level0);
+        Set(16, elements, {}, &CLC_VoltDoc::BuildPattern);
+        EXPECT_EQ(doc.m_elementCodes, expected) << elements << " by " << section;
     }
 }
 
 TEST_F(VoltDocTest, OutputCodesMirrorOneCodePerElement) {
-    const struct {
-        int digits, elements;
-        Codes element, sent;
-    } cases[] = {
-        {16, 2, {0, 32767}, {32768, 65535, 32767, 0}},
-        {10, 1, {511}, {1023, 0}},
-        {16, 2, {1, 2, 3, 4}, {32769, 32770, 32766, 32765}},      // more codes: the first N
-        {16, 3, {7}, {32775, 32768, 32768, 32760, 32767, 32767}}, // missing: the middle
-        {0, 1, {5}, {5, 65530}}, // digits no DAC has, from a damaged file
-        {16, -1, {1}, {}},
-    };
-    for (const auto& c : cases) {
-        std::tie(doc.m_nDacDigits, doc.m_nElements, doc.m_elementCodes) =
-            std::tie(c.digits, c.elements, c.element);
-        doc.BuildOutputCodes();
-        EXPECT_EQ(doc.m_codes, c.sent) << c.digits << " digits, " << c.elements << " elements";
+    // More codes than elements: the first N; missing ones: the middle; 0 digits: a damaged file.
+    // clang-format off
+    const std::tuple<int, int, Codes, Codes> cases[] = {
+        {16, 2, {0, 32767}, {32768, 65535, 32767, 0}}, {10, 1, {511}, {1023, 0}},
+        {16, 2, {1, 2, 3, 4}, {32769, 32770, 32766, 32765}},
+        {16, 3, {7}, {32775, 32768, 32768, 32760, 32767, 32767}}, {0, 1, {5}, {5, 65530}},
+        {16, -1, {1}, {}}};
+    // clang-format on
+    for (const auto& [digits, elements, element, sent] : cases) {
+        Set(digits, elements, element, &CLC_VoltDoc::BuildOutputCodes);
+        EXPECT_EQ(doc.m_codes, sent) << digits << " digits, " << elements << " elements";
     }
     // A count from a damaged file never allocates beyond the largest row.
     for (const int elements : {513, 70000, INT_MAX}) {
-        doc.m_nElements = elements;
-        doc.BuildPattern();
+        Set(16, elements, {}, &CLC_VoltDoc::BuildPattern);
         doc.BuildOutputCodes();
         EXPECT_EQ(doc.m_elementCodes.size() * 2, 1024u);
         EXPECT_EQ(doc.m_codes.size(), 1024u);
@@ -172,7 +163,7 @@ TEST_F(VoltDocTest, ApplyStopsAtTheFirstFailingFieldWithItsMessage) {
 }
 
 // The example document of the file layout, against a file made by hand.
-TEST_F(VoltDocTest, ExampleIsWrittenAndReadByteForByte) {
+TEST_F(VoltDocTest, ExampleIsWrittenAndReadByteForByteAndBadFilesAreRefused) {
     New();
     std::tie(doc.m_nLevel0, doc.m_nLevel1, doc.m_dRefVoltage, doc.m_nElements, doc.m_nSection) =
         std::make_tuple(100, 200, 5.0, 4, 2);
@@ -181,7 +172,6 @@ TEST_F(VoltDocTest, ExampleIsWrittenAndReadByteForByte) {
     ASSERT_TRUE(doc.OnSaveDocument(dir.File("example.vf")));
     const std::string golden = TempDir::Read(kExample);
     EXPECT_EQ(TempDir::Read(dir.File("example.vf")), golden);
-
     // A stored element count that differs from the stored codes is kept as it is.
     std::string six = golden;
     six[24] = 6;
@@ -193,10 +183,7 @@ TEST_F(VoltDocTest, ExampleIsWrittenAndReadByteForByte) {
               std::make_tuple(16, 100, 200, 5.0, 6, 2));
     EXPECT_EQ(loaded.m_elementCodes, (Codes{200, 200, 100, 100}));
     EXPECT_TRUE(loaded.m_codes.empty() && loaded.m_strComment.empty() && !loaded.IsModified());
-}
-
-TEST_F(VoltDocTest, BadFilesAreRefusedAndChangeNothing) {
-    const std::string golden = TempDir::Read(kExample);
+    // Damaged files are refused and change nothing.
     std::vector<std::string> cases = {'\x00' + golden.substr(1), '\x02' + golden.substr(1),
                                       golden.substr(0, 3) + '\x01' + golden.substr(4),
                                       golden.substr(0, 33) + "\xFF\xFF\xFF\xFF\xFF\x7F"};
