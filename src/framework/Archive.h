@@ -26,6 +26,9 @@ public:
     static Archive ForStoring();
     // A loading archive reads from `data`, which must outlive the archive.
     static Archive ForLoading(std::string_view data);
+    // The archive keeps a view of its input: a temporary string would be gone before the
+    // first read.
+    static Archive ForLoading(std::string&& data) = delete;
 
     bool IsStoring() const { return m_storing; }
     bool IsLoading() const { return !m_storing; }
