@@ -259,9 +259,9 @@ void CMainFrame::CreateActions() {
             &QAction::triggered, m_mdiArea, &QMdiArea::activatePreviousSubWindow);
 
     connect(AddCommand(ID_HELP_FINDER, "&Help Topics", {}, "List Help topics\nHelp Topics"),
-            &QAction::triggered, this, [this] { m_app.OnHelp(); });
+            &QAction::triggered, this, [this] { m_app.OnHelp(false); });
     connect(AddCommand(ID_HELP, "Help", {QK("F1")}, "Display help for the current task"),
-            &QAction::triggered, this, [this] { m_app.OnHelp(); });
+            &QAction::triggered, this, [this] { m_app.OnHelp(true); });
     connect(AddCommand(ID_CONTEXT_HELP, "Help", {QK("Shift+F1")},
                        "Display help for clicked buttons, menus and windows\nHelp"),
             &QAction::triggered, this, [] { QWhatsThis::enterWhatsThisMode(); });
@@ -450,8 +450,6 @@ void CMainFrame::UpdateCommandStates() {
                                              ID_WINDOW_ARRANGE, ID_NEXT_PANE, ID_PREV_PANE}) {
         Action(id)->setEnabled(frame != nullptr);
     }
-    Action(ID_HELP_FINDER)->setEnabled(m_app.HasHelp());
-    Action(ID_HELP)->setEnabled(m_app.HasHelp());
 
     // The edit commands act on the focused text field.
     QWidget* focus = QApplication::focusWidget();

@@ -13,6 +13,7 @@
 #include "shell/CommandIds.h"
 #include "shell/DocTemplate.h"
 #include "shell/DocumentFrame.h"
+#include "shell/HelpWindow.h"
 #include "shell/Icons.h"
 #include "shell/MainFrame.h"
 #include "shell/Registration.h"
@@ -704,8 +705,18 @@ void CTessaronApp::OnAppAbout() {
     about.exec();
 }
 
-bool CTessaronApp::HasHelp() const {
-    return false;
+void CTessaronApp::OnHelp(bool forActiveWindow) {
+    // F1 opens the guide where it speaks of the active window's kind of document; Help
+    // Topics at its contents.
+    QString anchor;
+    const Document* document = forActiveWindow ? ActiveDocument() : nullptr;
+    if (document != nullptr) {
+        const DocTemplate* type = TemplateOf(*document);
+        if (type != nullptr && type->ResourceId() == IDR_PROFILE_TYPE) {
+            anchor = "from-a-lens-to-the-controller";
+        } else if (type != nullptr && type->ResourceId() == IDR_VOLT_TYPE) {
+            anchor = "volt-phase-calibration-tables";
+        }
+    }
+    ShowHelp(m_mainFrame.get(), anchor);
 }
-
-void CTessaronApp::OnHelp() {}

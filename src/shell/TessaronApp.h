@@ -106,8 +106,8 @@ public:
     int ExitCode() const { return m_exitCode; }
     void OnWindowNew();
     void OnAppAbout();
-    void OnHelp();
-    bool HasHelp() const;
+    // The user guide: at its contents, or for F1 where it speaks of the active window.
+    void OnHelp(bool forActiveWindow);
 
     // Asks every document with changes whether to save them; false when one is cancelled.
     bool SaveAllModified();

@@ -9,6 +9,7 @@
 #include "shell/CustomizeSheet.h"
 #include "shell/DocTemplate.h"
 #include "shell/DocumentFrame.h"
+#include "shell/HelpWindow.h"
 #include "shell/Page1.h"
 #include "shell/TessaronApp.h"
 #include "support/FakePrompter.h"
@@ -25,8 +26,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
 #include <cstdio>
@@ -177,6 +180,18 @@ TEST_F(MainFrameTest, ConnectSendDisconnectReachTheControllerWithTheTableCodes) 
                                                              32760, 32760, 32764, 32764, 32760}));
     EXPECT_TRUE(m_app->Simulator()->Problems().empty());
     EXPECT_TRUE(m_prompter.shown.empty());
+}
+
+TEST_F(MainFrameTest, F1OpensTheGuideAtTheActiveWindowsTopicAndHelpTopicsAtItsStart) {
+    Start();
+    NewVoltTable();
+    Trigger(ID_HELP);
+    ASSERT_NE(HelpWindow::Instance(), nullptr);
+    const QScrollBar* scroll = HelpWindow::Instance()->Browser()->verticalScrollBar();
+    EXPECT_TRUE(WaitUntil([scroll] { return scroll->value() > 0; }));
+    Trigger(ID_HELP_FINDER);
+    EXPECT_EQ(scroll->value(), 0);
+    delete HelpWindow::Instance();
 }
 
 TEST_F(MainFrameTest, FailedConnectShowsItsMessageBeforeTheCommandEndsAndStaysUnchecked) {
