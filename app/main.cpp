@@ -3,9 +3,39 @@
 #include "shell/TessaronApp.h"
 
 #include <QApplication>
+#include <cctype>
+#include <cstdlib>
 #include <iostream>
+#include <string>
+
+namespace {
+
+// Whether the command line asks only for work that needs no window: a PDF of a report or
+// removing the program's traces.
+bool RunsWithoutWindow(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        std::string lower;
+        for (const char c : arg) {
+            lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        if (arg == "--print-pdf" || lower == "/unregister" || lower == "/unregserver" ||
+            lower == "-unregister" || lower == "-unregserver") {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
+    // Such work also runs where there is no display (a script on a server, a session over
+    // ssh): Qt then draws offscreen instead of giving up for want of a screen.
+    if (RunsWithoutWindow(argc, argv) && std::getenv("QT_QPA_PLATFORM") == nullptr &&
+        std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName("Tessaron");
     QApplication::setApplicationVersion(TESSARON_VERSION);
