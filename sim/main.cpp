@@ -1,5 +1,5 @@
 // tessaron-sim: the controller simulator as a program of its own. It prints the device path
-// to give the program (for example to tessaron-cli's --device), serves until interrupted and
+// to give the program (for example to tessaron-cli send's --port), serves until interrupted and
 // then sums up what it saw.
 #include "ControllerSimulator.h"
 
