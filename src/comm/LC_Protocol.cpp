@@ -166,9 +166,12 @@ bool CLC_Protocol::OpenLink() {
         rxTimeout = kDefaultRxTimeoutMs;
     }
     if (!m_port->Configure(*baud, rxTimeout)) {
+        // Said, not only logged: a speed the adapter refuses would otherwise leave Connect
+        // doing nothing visible, and the command line tool failing without a word.
         Log(logtext::kPortSetupError);
         m_port->Close();
         m_port.reset();
+        m_host.ReportError(IDS_CANT_OPEN_PORT, MB_OK);
         return false;
     }
     std::this_thread::sleep_for(kSettleTime);

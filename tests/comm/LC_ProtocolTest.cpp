@@ -222,8 +222,9 @@ TEST_F(ProtocolTest, FailuresReportTheirMessageAndLeaveTheLinkClosed) {
     EXPECT_EQ(PortPathFromSettings(noDevice), "/dev/ttyS2");
 }
 
-// A port whose set-up fails: only a log line, no message, and the port is closed again.
-TEST_F(ProtocolTest, SetupFailureOnlyLogs) {
+// A port whose set-up fails (a speed the adapter refuses): the log line, the message that the
+// port cannot be used, and the port is closed again.
+TEST_F(ProtocolTest, SetupFailureIsReportedAndClosesThePort) {
     struct NoSetupPort : SerialPort {
         explicit NoSetupPort(bool& isOpen) : open(isOpen) {}
         bool Open(const std::string&) override { return open = true; }
@@ -236,7 +237,7 @@ TEST_F(ProtocolTest, SetupFailureOnlyLogs) {
     bool open = false;
     CLC_Protocol link(settings, host, [&] { return std::make_unique<NoSetupPort>(open); });
     EXPECT_FALSE(link.OpenLink() || open);
-    EXPECT_TRUE(host.errors.empty());
+    EXPECT_EQ(host.errors, (Errors{{IDS_CANT_OPEN_PORT, 0}}));
     EXPECT_EQ(LogLines(), Lines{L(logtext::kPortSetupError)});
 }
 
