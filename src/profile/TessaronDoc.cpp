@@ -98,6 +98,9 @@ void CTessaronDoc::OnClearData() {
         return;
     }
     std::fill(m_phase.begin(), m_phase.end(), 0.0);
+    // The file no longer holds what the window shows: closing must ask before the cleared
+    // data are thrown away.
+    SetModifiedFlag();
     UpdateAllViews(nullptr, HINT_FULL);
 }
 

@@ -32,17 +32,18 @@ TEST_F(DocTest, NewTakesTheUsableSettings) {
     }
 }
 
-TEST_F(DocTest, ClearAsksAndZeroesOnlyOnOk) {
+// Cleared data is a change like any other: closing asks to save it.
+TEST_F(DocTest, ClearAsksAndZeroesOnlyOnOkMarkingTheDocumentModified) {
     CTessaronDoc& d = NewDoc();
     d.m_phase = {1.0, 2.0, 3.0};
-    for (const auto& [answer, phase, hints] :
-         {std::tuple(IDCANCEL, std::vector<double>{1, 2, 3}, std::vector<int>{}),
-          std::tuple(IDOK, std::vector<double>{0, 0, 0}, std::vector<int>{HINT_FULL})}) {
+    for (const auto& [answer, phase, hints, modified] :
+         {std::tuple(IDCANCEL, std::vector<double>{1, 2, 3}, std::vector<int>{}, false),
+          std::tuple(IDOK, std::vector<double>{0, 0, 0}, std::vector<int>{HINT_FULL}, true)}) {
         prompter.QueueAnswer(answer);
         d.OnClearData();
         EXPECT_EQ(std::tie(d.m_phase, view.hints), std::tie(phase, hints));
+        EXPECT_EQ(d.IsModified(), modified);
     }
-    EXPECT_FALSE(d.IsModified());
     EXPECT_EQ(prompter.shown.at(1).type, unsigned{MB_OKCANCEL | MB_ICONQUESTION});
     EXPECT_EQ(Messages(), (std::vector<std::string>(2, "Clear ? Are you sure ?")));
 }
