@@ -617,7 +617,7 @@ bool CTessaronApp::PrintView(PrintableView& view, PrintCommand command) {
                                MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
-    if (!RunPrintJob(view, printer, false).started) {
+    if (!RunPrintJob(view, printer, false).printed) {
         const QString target = printer.outputFormat() == QPrinter::PdfFormat
                                    ? printer.outputFileName()
                                    : printer.printerName();
@@ -652,7 +652,7 @@ bool CTessaronApp::PrintToPdf(PrintableView& view, const QString& path) {
     printer.setDocName(target.fileName());
     printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                       QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
-    const bool printed = RunPrintJob(view, printer, false).started;
+    const bool printed = RunPrintJob(view, printer, false).printed;
     if (!printed || std::rename(partial.fileName().toLocal8Bit().constData(),
                                 target.absoluteFilePath().toLocal8Bit().constData()) != 0) {
         m_prompter->MessageBox(QString("Cannot write to \"%1\".").arg(path).toStdString(),

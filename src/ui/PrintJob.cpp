@@ -9,7 +9,6 @@ PrintResult RunPrintJob(PrintableView& view, QPrinter& printer, bool preview) {
     if (!painter.begin(&printer)) {
         return result;
     }
-    result.started = true;
 
     int first = 1;
     int last = 0; // 0: no last page
@@ -41,6 +40,6 @@ PrintResult RunPrintJob(PrintableView& view, QPrinter& printer, bool preview) {
         }
     }
     view.OnEndPrinting(painter, info);
-    painter.end();
+    result.printed = painter.end();
     return result;
 }

@@ -35,9 +35,10 @@ public:
     virtual void OnPrint(QPainter& painter, PrintInfo& info) = 0;
 };
 
-// The outcome of a run: whether the printer could be started, and the pages it received.
+// The outcome of a run: whether the printer took the whole job (it could be started and
+// finished it), and the pages it received.
 struct PrintResult {
-    bool started = false;
+    bool printed = false;
     int pages = 0;
 };
 
