@@ -8,6 +8,7 @@
 #include "volt/LC_VoltDoc.h"
 
 #include <QPainter>
+#include <algorithm>
 #include <climits>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -19,37 +20,31 @@ constexpr QRgb kRed = 0xffff0000, kGreen = 0xff00c800, kOutside = 0xff808080;
 // The runs of `colour` along a column ("c5") or a row ("r5") as "a-b,c", e.g. "5-45,60"; for
 // "red" or "green" the number of such pixels in the image.
 std::string Probe(const QImage& image, const std::string& at, QRgb colour) {
-    const bool column = at[0] == 'c', count = at == "red" || at == "green";
-    const int n = count ? image.width() * image.height() : column ? image.height() : image.width();
-    const int line = count ? 0 : std::stoi(at.substr(1));
-    const auto is = [&](int j) {
-        const int x = count ? j % image.width() : column ? line : j;
-        return j < n && image.pixel(x, count ? j / image.width() : column ? j : line) == colour;
-    };
+    if (at == "red" || at == "green") {
+        const auto* pixels = reinterpret_cast<const QRgb*>(image.constBits());
+        return std::to_string(std::count(pixels, pixels + image.sizeInBytes() / 4, colour));
+    }
+    const bool column = at[0] == 'c';
+    const int line = std::stoi(at.substr(1)), n = column ? image.height() : image.width();
     std::string runs;
-    int total = 0;
-    for (int i = 0; i < n; ++i) {
-        if (is(i)) {
-            const int start = i;
-            while (is(i + 1)) {
-                ++i;
-            }
-            total += i - start + 1;
+    for (int i = 0, start = -1; i <= n; ++i) {
+        if (i < n && image.pixel(column ? line : i, column ? i : line) == colour) {
+            start = start < 0 ? i : start;
+        } else if (start >= 0) {
             runs += (runs.empty() ? "" : ",") + std::to_string(start) +
-                    (i > start ? "-" + std::to_string(i) : "");
+                    (i - 1 > start ? "-" + std::to_string(i - 1) : "");
+            start = -1;
         }
     }
-    return count ? std::to_string(total) : runs;
+    return runs;
 }
 
-class GraphicVoltTest : public ::testing::Test {
-protected:
-    GraphicVoltTest() : settings(dir.File("t.ini")), context{settings, prompter}, doc(context) {}
+struct GraphicVoltTest : ::testing::Test {
     TempDir dir;
     FakePrompter prompter;
-    SettingsStore settings;
-    AppContext context;
-    CLC_VoltDoc doc;
+    SettingsStore settings{dir.File("t.ini")};
+    AppContext context{settings, prompter};
+    CLC_VoltDoc doc{context};
     CGraphicVolt graph;
 };
 

@@ -12,6 +12,7 @@
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QTextFragment>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
@@ -43,12 +44,10 @@ std::map<QString, QTextBlock> Anchors(const QTextDocument& document) {
     return anchors;
 }
 
-int OpenHelpWindows() {
-    int count = 0;
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        count += qobject_cast<HelpWindow*>(window) != nullptr && window->isVisible() ? 1 : 0;
-    }
-    return count;
+long OpenHelpWindows() {
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::count_if(windows.begin(), windows.end(),
+                         [](QWidget* w) { return qobject_cast<HelpWindow*>(w) && w->isVisible(); });
 }
 
 // The help window goes after each test, so that the next one starts without it.
@@ -102,12 +101,6 @@ TEST_F(HelpWindowTest, TheGuideIsCompiledInWithEveryPictureAndEveryLinkResolving
 }
 
 TEST_F(HelpWindowTest, ShowHelpKeepsOneWindowThatScrollsToTheHeadingAskedFor) {
-    const auto headingTop = [](const QString& anchor) {
-        QTextBrowser* browser = HelpWindow::Instance()->Browser();
-        const QTextBlock block = Anchors(*browser->document())[anchor];
-        EXPECT_TRUE(block.isValid()) << anchor.toStdString();
-        return block.isValid() ? browser->cursorRect(QTextCursor(block)).top() : -1;
-    };
     auto owner = std::make_unique<QWidget>();
     // A new window opened at an anchor scrolls once it is shown; an open one at once.
     for (const char* anchor : kWindowAnchors) {
@@ -117,10 +110,12 @@ TEST_F(HelpWindowTest, ShowHelpKeepsOneWindowThatScrollsToTheHeadingAskedFor) {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
         EXPECT_EQ(OpenHelpWindows(), 1);
         EXPECT_EQ(window->windowTitle(), "Tessaron Help");
-        EXPECT_GT(window->Browser()->verticalScrollBar()->value(), 0) << anchor;
-        const int top = headingTop(QString::fromLatin1(anchor));
-        EXPECT_GE(top, 0) << anchor;
-        EXPECT_LT(top, window->Browser()->viewport()->height() / 4) << anchor;
+        QTextBrowser* browser = window->Browser();
+        EXPECT_GT(browser->verticalScrollBar()->value(), 0) << anchor;
+        const QTextBlock block = Anchors(*browser->document())[QString::fromLatin1(anchor)];
+        ASSERT_TRUE(block.isValid()) << anchor;
+        const int top = browser->cursorRect(QTextCursor(block)).top();
+        EXPECT_TRUE(top >= 0 && top < browser->viewport()->height() / 4) << anchor << " " << top;
     }
     // No anchor: the top of the guide, in the same window.
     HelpWindow* window = HelpWindow::Instance();
@@ -179,20 +174,15 @@ TEST_F(HelpWindowTest, FindGoesRoundTheGuideAndMarksTextTheGuideLacks) {
 }
 
 TEST(HelpAnchor, IsMadeAsMarkdownViewersMakeIt) {
-    const struct {
-        const char* heading;
-        const char* anchor;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"Working without a controller: the simulator",
          "working-without-a-controller-the-simulator"},
         {"Tools > Connect, F9", "tools--connect-f9"},
         {"tessaron-cli and COM_Port", "tessaron-cli-and-com_port"},
         {"Phase φ in parts of π", "phase-φ-in-parts-of-π"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(HelpWindow::HeadingAnchor(QString::fromUtf8(c.heading)),
-                  QString::fromUtf8(c.anchor))
-            << c.heading;
+    for (const auto& [heading, anchor] : cases) {
+        EXPECT_EQ(HelpWindow::HeadingAnchor(QString::fromUtf8(heading)), QString::fromUtf8(anchor));
     }
 }
 

@@ -4,6 +4,7 @@
 #include "support/TempDir.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -65,10 +66,9 @@ protected:
 
 // Absent files and missing refresh programs are no failure; a refresh that fails is one.
 TEST_F(RegistrationTest, RemovesOurFilesKeepsOthersAndReportsRealFailures) {
-    const std::pair<bool, RunOutcome> cases[] = {{true, RunOutcome::Succeeded},
-                                                 {true, RunOutcome::NotFound},
-                                                 {true, RunOutcome::Failed},
-                                                 {false, RunOutcome::Failed}};
+    using enum RunOutcome;
+    const std::pair<bool, RunOutcome> cases[] = {
+        {true, Succeeded}, {true, NotFound}, {true, Failed}, {false, Failed}};
     for (const auto& [withFiles, outcome] : cases) {
         Reset(withFiles);
         m_outcome = outcome;
@@ -161,31 +161,29 @@ TEST_F(RegistrationTest, WhatCannotGoIsAFailureAndTheOtherStepsGoOn) {
 }
 
 TEST(UserRegistrationPaths, FollowTheEnvironment) {
+    using Values = std::array<std::optional<std::string>, 5>;
     const char* names[] = {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"};
-    const auto set = [&](int i, const std::optional<std::string>& value) {
-        value ? ::setenv(names[i], value->c_str(), 1) : ::unsetenv(names[i]);
+    const auto setAll = [&](const Values& values) {
+        for (int i = 0; i < 3; ++i) {
+            values[i] ? ::setenv(names[i], values[i]->c_str(), 1) : ::unsetenv(names[i]);
+        }
     };
-    std::optional<std::string> saved[3];
+    Values saved;
     for (int i = 0; i < 3; ++i) {
         saved[i] = std::getenv(names[i]) ? std::optional(std::getenv(names[i])) : std::nullopt;
     }
     // HOME, XDG_DATA_HOME, XDG_CONFIG_HOME, expected data and config folders
-    const std::optional<std::string> cases[][5] = {
+    const Values cases[] = {
         {"/h", "/x/data/", "/x/cfg", "/x/data", "/x/cfg"},
         {"/h/", std::nullopt, std::nullopt, "/h/.local/share", "/h/.config"},
         {"/h", "", "relative/cfg", "/h/.local/share", "/h/.config"},
     };
-    for (const auto& c : cases) {
-        for (int i = 0; i < 3; ++i) {
-            set(i, c[i]);
-        }
+    for (const Values& c : cases) {
+        setAll(c);
         const RegistrationPaths paths = UserRegistrationPaths();
-        EXPECT_EQ(paths.dataHome, c[3]);
-        EXPECT_EQ(paths.configHome, c[4]);
+        EXPECT_EQ(std::pair(paths.dataHome, paths.configHome), std::pair(*c[3], *c[4]));
     }
-    for (int i = 0; i < 3; ++i) {
-        set(i, saved[i]);
-    }
+    setAll(saved);
 }
 
 TEST(RunProgram, TellsSuccessFailureAndAMissingProgramApart) {
