@@ -617,7 +617,15 @@ bool CTessaronApp::PrintView(PrintableView& view, PrintCommand command) {
                                MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
-    if (!RunPrintJob(view, printer, false).printed) {
+    const PrintResult result = RunPrintJob(view, printer, false);
+    if (result.printed && result.pages == 0) {
+        // The range asked for lies beyond the report's last page.
+        m_prompter->MessageBox("The report has no pages in the range asked for; nothing was "
+                               "printed.",
+                               MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    if (!result.printed) {
         const QString target = printer.outputFormat() == QPrinter::PdfFormat
                                    ? printer.outputFileName()
                                    : printer.printerName();

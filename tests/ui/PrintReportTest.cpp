@@ -251,6 +251,15 @@ TEST_F(PrintReportTest, PrintCommandAndPreviewShowTheSamePagesAsThePdf) {
     ASSERT_EQ(range.size(), 2u);
     EXPECT_EQ(range[0].indices, expected[1].indices);
     EXPECT_EQ(range[1].indices, expected[2].indices);
+    // Pages beyond the last one: said, not reported as printed.
+    app.SetPrintDialog([](QPrinter& target) {
+        target.setFromTo(4, 5);
+        return true;
+    });
+    prompter.ExpectMessages();
+    EXPECT_FALSE(app.PrintView(*qobject_cast<CTessaronView*>(frame.ActiveChildFrame()->widget()),
+                               PrintCommand::Dialog));
+    EXPECT_EQ(prompter.shown.size(), 1u);
 
     // The preview: as many pages as the PDF; its own print button prints them all.
     int previewPages = -1;
