@@ -9,7 +9,7 @@ TESSARON_PACKAGES=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev fonts-dejavu-core
-  desktop-file-utils shared-mime-info appstream poppler-utils
+  desktop-file-utils shared-mime-info appstream poppler-utils librsvg2-bin
 )
 
 as_root() {

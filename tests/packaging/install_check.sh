@@ -14,7 +14,7 @@ fi
 build=$1 source=$2 probe=$3
 types=(application/x-tessaron-profile application/x-tessaron-voltphase)
 
-for tool in update-mime-database update-desktop-database desktop-file-validate appstreamcli; do
+for tool in update-mime-database update-desktop-database desktop-file-validate appstreamcli rsvg-convert; do
   command -v "$tool" >/dev/null ||
     { echo "FAULT: $tool is missing (./test installs it with scripts/common.sh)" >&2; exit 1; }
 done
@@ -100,6 +100,14 @@ icons=$(sed -n 's/^Icon=//p' "$share/applications/tessaron.desktop"
         cut -d: -f2 "$share/mime/icons" 2>/dev/null)
 for icon in $icons; do
   compgen -G "$share/icons/hicolor/*/*/$icon.*" >/dev/null || fault "icon $icon is not installed"
+  # Also as a scalable picture that a renderer draws at a software centre's large size.
+  svg=$(compgen -G "$share/icons/hicolor/scalable/*/$icon.svg" | head -n 1)
+  if [ -z "$svg" ]; then
+    fault "icon $icon has no scalable (SVG) picture"
+  elif ! rsvg-convert -w 256 -h 256 -o "$work/$icon.png" "$svg" 2>"$work/rsvg.log" ||
+       [ ! -s "$work/$icon.png" ]; then
+    fault "the SVG picture of $icon does not render: $(cat "$work/rsvg.log")"
+  fi
 done
 
 out=$(desktop-file-validate "$share/applications/tessaron.desktop" 2>&1) && [ -z "$out" ] ||
