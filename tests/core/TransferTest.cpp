@@ -35,12 +35,12 @@ TEST_F(TransferTest, ExportedDataReadBack) {
     // clang-format on
     for (const auto& [filter, data, text, readBack] : cases) {
         CTessaronDoc& d = Small();
-        d.m_phase = data;
+        DocFields(d).m_phase = data;
         Transfer(d, false, dir.File("out"), filter);
         EXPECT_EQ(std::tuple(TempDir::Read(dir.File("out")), d.IsModified(), view.hints.size()),
                   std::tuple(text, false, 0u));
         Transfer(d, true, dir.File("out"), filter);
-        EXPECT_EQ(std::tie(d.m_phase, view.hints), std::tie(readBack, kParams));
+        EXPECT_EQ(std::tuple(d.Phase(), view.hints), std::tie(readBack, kParams));
         EXPECT_TRUE(d.IsModified());
     }
 }
@@ -65,10 +65,10 @@ TEST_F(TransferTest, ImportsTakeTheFirstNumbersOrChangeNothing) {
     prompter.ExpectMessages();
     for (const auto& [filter, text, after, message] : cases) {
         CTessaronDoc& d = Small();
-        d.m_phase = unchanged;
+        DocFields(d).m_phase = unchanged;
         TempDir::Write(dir.File("in.txt"), text);
         Transfer(d, true, dir.File("in.txt"), filter);
-        EXPECT_EQ(d.m_phase, after) << text;
+        EXPECT_EQ(d.Phase(), after) << text;
         EXPECT_EQ(Messages(),
                   message.empty() ? std::vector<std::string>{} : std::vector<std::string>{message});
         EXPECT_EQ(std::tuple(d.IsModified(), view.hints), std::tuple(message.empty(), kParams));
@@ -78,7 +78,7 @@ TEST_F(TransferTest, ImportsTakeTheFirstNumbersOrChangeNothing) {
 TEST_F(TransferTest, DialogsOfferTheCorrectedCodesOnlyWithTheTableAndReportBadFiles) {
     CTessaronDoc& d = Small();
     for (int i = 0; i < 3; ++i) {
-        d.m_bUseCorrection = i == 2;
+        DocFields(d).m_bUseCorrection = i == 2;
         prompter.QueueFile(std::nullopt);
         i == 1 ? d.ImportData() : d.ExportData();
     }
