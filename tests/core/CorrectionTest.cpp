@@ -57,7 +57,10 @@ TEST_F(CorrectionTest, TableFilesAreCheckedEntryByEntry) {
     const std::pair<std::string, std::string> cases[] = {
         {exact, ""}, {full + "7 7 7\n", ""}, {tooFew, kInvalid}, {"", kInvalid},
         {"1 2 three\n", kInvalid}, {"0 512 " + full, kTooLarge},
-        {"-1 " + full, kTooLarge}, {"70000 " + full, kTooLarge}}; // neither 65535 nor 4464
+        {"-1 " + full, kTooLarge}, {"70000 " + full, kTooLarge}, // neither 65535 nor 4464
+        // Signs as scanf reads "%hu": "+511" is 511 and "-0" is 0; a negative stays refused.
+        {"-0" + exact.substr(1, exact.size() - 4) + "+511", ""}, {"+512 " + full, kTooLarge},
+        {"-00 -3 " + full, kTooLarge}};
     // clang-format on
     prompter.ExpectMessages();
     for (const auto& [text, message] : cases) {

@@ -61,6 +61,8 @@ TEST_F(TransferTest, ImportsTakeTheFirstNumbersOrChangeNothing) {
         {kPhases, "1 2 x 3\n", unchanged, kInvalid},
         {kPhases, "1 2 nan 3\n", unchanged, kInvalid},
         {kCodes, "40000 70000 40000 40000\n", unchanged, kInvalid}, // no code wider than 16 bits
+        {kCodes, "+32767 -0 +16384 -00\n", {0, 8, 16383 * 8.0 / 32767, 8}, ""},
+        {kCodes, "40000 -7 40000 40000\n", unchanged, kInvalid}, // no negative code
         {kPhases, "1 9.5 2 -1\n", unchanged, badPhases}};
     prompter.ExpectMessages();
     for (const auto& [filter, text, after, message] : cases) {
