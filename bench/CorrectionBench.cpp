@@ -33,13 +33,12 @@ void BM_LoadCorrectionTable16Bit(benchmark::State& state) {
     AppContext context{settings, prompter};
     CTessaronDoc doc(context);
     doc.OnNewDocument();
-    doc.m_strCorrectionPath = tablePath;
     for (auto _ : state) {
-        if (!doc.LoadCorrectionTable()) {
+        if (!doc.UseCorrectionTable(tablePath)) {
             state.SkipWithError("table refused");
             break;
         }
-        benchmark::DoNotOptimize(doc.m_correction.data());
+        benchmark::DoNotOptimize(doc.Correction().data());
     }
     std::filesystem::remove(tablePath);
 }

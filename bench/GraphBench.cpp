@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 
 namespace {
@@ -40,19 +41,27 @@ void BM_DrawProfileGraph512WithCorrection(benchmark::State& state) {
     QuietPrompter prompter;
     AppContext context{settings, prompter};
     CTessaronDoc doc(context);
+    doc.OnNewDocument();
     // A folded lens profile over 512 elements and a monotone 16-bit correction table.
-    doc.m_nDacDigits = 16;
-    doc.m_nElements = 512;
-    doc.m_dMaxPhase = 8.0;
-    doc.m_dLowLimit = 0.5;
-    doc.m_dHighLimit = 7.5;
-    doc.m_bUseCorrection = 1;
-    for (int i = 0; i < doc.m_nElements; ++i) {
+    doc.ApplyParameters({16, 512, doc.Aperture(), 8.0, 0.5, 7.5});
+    std::vector<double> phase;
+    for (int i = 0; i < 512; ++i) {
         const double x = (i - 255.5) / 256.0;
-        doc.m_phase.push_back(0.5 + std::fmod(60.0 * x * x, 7.0));
+        phase.push_back(0.5 + std::fmod(60.0 * x * x, 7.0));
     }
-    for (int k = 0; k < 32768; ++k) {
-        doc.m_correction.push_back(static_cast<std::uint16_t>(32767.0 * std::sqrt(k / 32767.0)));
+    doc.SetValues(std::move(phase));
+    const std::string tablePath = (folder / "tessaron-graph-bench-table.txt").string();
+    {
+        std::ofstream table(tablePath);
+        for (int k = 0; k < 32768; ++k) {
+            table << static_cast<int>(32767.0 * std::sqrt(k / 32767.0)) << '\n';
+        }
+    }
+    const bool loaded = doc.UseCorrectionTable(tablePath);
+    std::filesystem::remove(tablePath);
+    if (!loaded) {
+        state.SkipWithError("table refused");
+        return;
     }
     CGraphicWnd graph;
     graph.SetDocument(&doc);

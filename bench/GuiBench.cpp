@@ -348,7 +348,7 @@ public:
             }
             edit->setText(text);
         }
-        if (!view->OnApply() || m_doc->m_elementCodes.size() != kElements) {
+        if (!view->OnApply() || m_doc->ElementCodes().size() != kElements) {
             std::fprintf(stderr, "the form did not take %d elements\n", kElements);
             return false;
         }

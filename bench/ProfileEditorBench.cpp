@@ -81,9 +81,10 @@ Result Measure(bool withTable, const QString& folder) {
     AppContext context{settings, prompter};
     CTessaronDoc doc(context);
     doc.OnNewDocument();
-    doc.m_nElements = kElements;
-    doc.m_phase.assign(kElements, 0.0);
-    doc.m_dDiopters = 2.5;
+    // 512 elements of 0.0 (10 DAC digits for the table), then a lens of 2.5 diopters.
+    doc.ApplyParameters({withTable ? 10 : doc.DacDigits(), kElements, doc.Aperture(),
+                         doc.MaxPhase(), doc.LowLimit(), doc.HighLimit()});
+    doc.SetLensParameters(2.5, doc.WaveLength());
     if (withTable) {
         const std::string path = (folder + "/table.txt").toStdString();
         std::ofstream table(path);
@@ -91,9 +92,7 @@ Result Measure(bool withTable, const QString& folder) {
             table << (j * 7) % 512 << "\n";
         }
         table.close();
-        doc.m_nDacDigits = 10;
-        doc.m_strCorrectionPath = path;
-        doc.m_bUseCorrection = doc.LoadCorrectionTable() ? 1 : 0;
+        doc.UseCorrectionTable(path);
     }
     doc.GenerateData(true); // gives the diopters their step
 
@@ -119,7 +118,7 @@ Result Measure(bool withTable, const QString& folder) {
         // Up and down in turn, so the lens stays the same one.
         QToolButton* arrow = i % 2 == 0 ? spin->UpButton() : spin->DownButton();
         const int before = counter.paints;
-        const std::vector<double> phases = doc.m_phase;
+        const std::vector<double> phases = doc.Phase();
         QElapsedTimer timer;
         timer.start();
         Click(arrow);
@@ -128,7 +127,7 @@ Result Measure(bool withTable, const QString& folder) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         }
         const qint64 ns = timer.nsecsElapsed();
-        if (counter.paints == before || doc.m_phase == phases) {
+        if (counter.paints == before || doc.Phase() == phases) {
             return result; // nothing repainted or nothing generated
         }
         result.ms.push_back(static_cast<double>(ns) / 1e6);

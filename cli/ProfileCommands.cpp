@@ -55,24 +55,24 @@ bool ReadField(Prompter& prompter, const std::optional<std::string>& text, T cur
 // profile uses a correction table its limits are DAC codes, as the editor shows them.
 bool ApplyOptions(CTessaronDoc& doc, const ParsedArgs& args, Prompter& prompter) {
     ProfileParameters p;
-    p.limitsInDigits = doc.m_bUseCorrection != 0;
-    bool ok = ReadField(prompter, args.Value("--aperture"), doc.m_dAperture, limits::kMinAperture,
+    p.limitsInDigits = doc.UseCorrection() != 0;
+    bool ok = ReadField(prompter, args.Value("--aperture"), doc.Aperture(), limits::kMinAperture,
                         limits::kMaxAperture, p.aperture) &&
-              ReadField(prompter, args.Value("--max-phase"), doc.m_dMaxPhase, limits::kMinMaxPhase,
+              ReadField(prompter, args.Value("--max-phase"), doc.MaxPhase(), limits::kMinMaxPhase,
                         limits::kMaxMaxPhase, p.maxPhase) &&
-              ReadField(prompter, args.Value("--digits"), static_cast<int>(doc.m_nDacDigits),
+              ReadField(prompter, args.Value("--digits"), static_cast<int>(doc.DacDigits()),
                         limits::kMinDacDigits, limits::kMaxDacDigits, p.dacDigits) &&
-              ReadField(prompter, args.Value("--elements"), static_cast<int>(doc.m_nElements),
+              ReadField(prompter, args.Value("--elements"), static_cast<int>(doc.Elements()),
                         limits::kMinElements, limits::kMaxElements, p.elements);
     if (ok && p.limitsInDigits) {
-        ok = ReadField(prompter, args.Value("--low"), doc.PhaseToDigits(doc.m_dLowLimit), 0, 0xFFFF,
-                       p.lowCode) &&
-             ReadField(prompter, args.Value("--high"), doc.PhaseToDigits(doc.m_dHighLimit), 0,
-                       0xFFFF, p.highCode);
+        ok = ReadField(prompter, args.Value("--low"), doc.PhaseToDigits(doc.LowLimit()),
+                       limits::kMinLimitCode, limits::kMaxLimitCode, p.lowCode) &&
+             ReadField(prompter, args.Value("--high"), doc.PhaseToDigits(doc.HighLimit()),
+                       limits::kMinLimitCode, limits::kMaxLimitCode, p.highCode);
     } else if (ok) {
-        ok = ReadField(prompter, args.Value("--low"), doc.m_dLowLimit, limits::kMinLimit,
+        ok = ReadField(prompter, args.Value("--low"), doc.LowLimit(), limits::kMinLimit,
                        limits::kMaxLimit, p.lowLimit) &&
-             ReadField(prompter, args.Value("--high"), doc.m_dHighLimit, limits::kMinLimit,
+             ReadField(prompter, args.Value("--high"), doc.HighLimit(), limits::kMinLimit,
                        limits::kMaxLimit, p.highLimit);
     }
     return ok && doc.ApplyParameters(p) == CTessaronDoc::ApplyResult::Applied;
@@ -138,39 +138,43 @@ int RunGenerate(CliContext& context, const ParsedArgs& args) {
     Prompter& prompter = context.prompter;
     // The wizard page's fields, read as the page reads them.
     if (diopters) {
-        doc.m_nCreationMode = CTessaronDoc::MODE_DIOPTERS;
-        if (!ReadNumber(prompter, *args.Value("--diopters"), doc.m_dDiopters)) {
+        double power = 0.0;
+        double waveLength = doc.WaveLength();
+        const auto wave = args.Value("--wavelength");
+        if (!ReadNumber(prompter, *args.Value("--diopters"), power) ||
+            (wave && !ReadNumber(prompter, *wave, waveLength))) {
             return kExitRefused;
         }
-        if (const auto wave = args.Value("--wavelength");
-            wave && !ReadNumber(prompter, *wave, doc.m_dWaveLength)) {
-            return kExitRefused;
-        }
+        doc.SetCreationMode(CTessaronDoc::MODE_DIOPTERS);
+        doc.SetLensParameters(power, waveLength);
     } else {
-        doc.m_nCreationMode = CTessaronDoc::MODE_POLYNOMIAL;
-        static constexpr double kBounds[4] = {63.0, 5.0, 0.1, 5e-05};
+        std::array<double, 4> coeff{};
         const auto& values = args.Values("--poly");
-        for (std::size_t j = 0; j < 4; ++j) {
-            const auto field = ddx::ReadDouble(values[j], -kBounds[j], kBounds[j]);
+        for (std::size_t j = 0; j < coeff.size(); ++j) {
+            const double bound = limits::kCoeffBounds[j];
+            const auto field = ddx::ReadDouble(values[j], -bound, bound);
             if (!field) {
                 prompter.MessageBox(field.error, MB_OK);
                 return kExitRefused;
             }
-            doc.m_dCoeff[j] = *field.value;
+            coeff[j] = *field.value;
         }
-        doc.m_bUseAperture = args.Has("--use-aperture") ? 1 : 0;
+        doc.SetCreationMode(CTessaronDoc::MODE_POLYNOMIAL);
+        if (!doc.SetPolynomialParameters(coeff, args.Has("--use-aperture"))) {
+            return kExitRefused;
+        }
     }
     // The jump limit and the minimum-voltage option, as their check boxes would be set.
-    doc.m_bLimitJumps = args.Has("--max-jumps") ? 1 : 0;
+    int maxJumps = doc.MaxJumps();
     if (const auto jumps = args.Value("--max-jumps")) {
         const auto field = ddx::ReadInt(*jumps);
         if (!field) {
             prompter.MessageBox(field.error, MB_OK);
             return kExitRefused;
         }
-        doc.m_nMaxJumps = *field.value;
+        maxJumps = *field.value;
     }
-    doc.m_bMinVoltage = args.Has("--min-voltage") ? 1 : 0;
+    doc.SetJumpOptions(args.Has("--max-jumps"), maxJumps, args.Has("--min-voltage"));
     if (!doc.GenerateData(true)) {
         return kExitRefused;
     }
@@ -184,34 +188,35 @@ int RunShow(CliContext& context, const ParsedArgs& args) {
         return kExitRefused;
     }
     std::ostream& out = context.out;
-    const char* modeName = doc.m_nCreationMode == CTessaronDoc::MODE_DIOPTERS ? " (Diopters)"
-                           : doc.m_nCreationMode == CTessaronDoc::MODE_POLYNOMIAL
+    const char* modeName = doc.CreationMode() == CTessaronDoc::MODE_DIOPTERS ? " (Diopters)"
+                           : doc.CreationMode() == CTessaronDoc::MODE_POLYNOMIAL
                                ? " (Polynomial coeffs)"
                                : "";
-    out << "creation-mode: " << doc.m_nCreationMode << modeName << '\n'
-        << "diopters: " << listing::Exact(doc.m_dDiopters) << '\n'
-        << "wave-length: " << listing::Exact(doc.m_dWaveLength) << '\n';
-    for (std::size_t j = 0; j < doc.m_dCoeff.size(); ++j) {
-        out << 'a' << j << ": " << listing::Exact(doc.m_dCoeff[j]) << '\n';
+    out << "creation-mode: " << doc.CreationMode() << modeName << '\n'
+        << "diopters: " << listing::Exact(doc.Diopters()) << '\n'
+        << "wave-length: " << listing::Exact(doc.WaveLength()) << '\n';
+    for (std::size_t j = 0; j < doc.Coeff().size(); ++j) {
+        out << 'a' << j << ": " << listing::Exact(doc.Coeff()[j]) << '\n';
     }
-    out << "use-aperture: " << doc.m_bUseAperture << '\n'
-        << "aperture: " << listing::Exact(doc.m_dAperture) << '\n'
-        << "max-phase: " << listing::Exact(doc.m_dMaxPhase) << '\n'
-        << "low-limit: " << listing::Exact(doc.m_dLowLimit) << '\n'
-        << "high-limit: " << listing::Exact(doc.m_dHighLimit) << '\n'
-        << "dac-digits: " << doc.m_nDacDigits << '\n'
-        << "elements: " << doc.m_nElements << '\n'
-        << "correction-path: " << listing::Escaped(doc.m_strCorrectionPath) << '\n'
-        << "use-correction: " << doc.m_bUseCorrection << '\n'
-        << "max-jumps: " << doc.m_nMaxJumps << '\n'
-        << "limit-jumps: " << doc.m_bLimitJumps << '\n'
-        << "min-voltage: " << doc.m_bMinVoltage << '\n'
-        << "note: " << listing::Escaped(doc.m_strNote) << '\n'
-        << "values: " << doc.m_phase.size() << '\n';
+    out << "use-aperture: " << doc.UseAperture() << '\n'
+        << "aperture: " << listing::Exact(doc.Aperture()) << '\n'
+        << "max-phase: " << listing::Exact(doc.MaxPhase()) << '\n'
+        << "low-limit: " << listing::Exact(doc.LowLimit()) << '\n'
+        << "high-limit: " << listing::Exact(doc.HighLimit()) << '\n'
+        << "dac-digits: " << doc.DacDigits() << '\n'
+        << "elements: " << doc.Elements() << '\n'
+        << "correction-path: " << listing::Escaped(doc.CorrectionPath()) << '\n'
+        << "use-correction: " << doc.UseCorrection() << '\n'
+        << "max-jumps: " << doc.MaxJumps() << '\n'
+        << "limit-jumps: " << doc.LimitJumps() << '\n'
+        << "min-voltage: " << doc.MinVoltage() << '\n'
+        << "note: " << listing::Escaped(doc.Note()) << '\n'
+        << "values: " << doc.Phase().size() << '\n';
     // The data list's own text form: index with three digits, value with a three-digit exponent.
-    for (std::size_t i = 0; i < doc.m_phase.size(); ++i) {
+    const std::vector<double>& phase = doc.Phase();
+    for (std::size_t i = 0; i < phase.size(); ++i) {
         out << numtext::FormatIndex(static_cast<int>(i)) << ": "
-            << numtext::FormatExp(doc.m_phase[i], 6, 3) << '\n';
+            << numtext::FormatExp(phase[i], 6, 3) << '\n';
     }
     return kExitOk;
 }
@@ -251,7 +256,7 @@ int RunExport(CliContext& context, const ParsedArgs& args) {
         format = CTessaronDoc::DataFormat::Codes;
     } else if (kind == "--corrected-codes") {
         // The editor offers corrected codes only while the profile uses its table.
-        if (!doc.m_bUseCorrection) {
+        if (doc.UseCorrection() == 0) {
             context.prompter.MessageBox(
                 "The profile does not use a correction table, so there are no corrected codes.",
                 MB_OK | MB_ICONSTOP);
@@ -288,27 +293,24 @@ int RunCorrection(CliContext& context, const ParsedArgs& args) {
         return kExitRefused;
     }
     if (kind == "--off") {
-        doc.m_bUseCorrection = 0;
+        doc.SetUseCorrection(false);
     } else {
         // Kept as an absolute path, so the profile finds its table from any folder.
         std::error_code error;
         const auto absolute = std::filesystem::absolute(*args.Value("--table"), error);
-        doc.m_strCorrectionPath = error ? *args.Value("--table") : absolute.string();
-        doc.m_bUseCorrection = 1;
-        if (!doc.LoadCorrectionTable()) {
+        if (!doc.UseCorrectionTable(error ? *args.Value("--table") : absolute.string())) {
             return kExitRefused;
         }
     }
-    doc.SetModifiedFlag();
     return SaveTo(doc, args.Value("-o").value_or(in));
 }
 
 int RunProfileCodes(CliContext& context, const std::string& path) {
     CTessaronDoc doc(context.app);
-    if (!doc.OnOpenDocument(path) || !doc.ComputeDacCodes(doc.m_bUseCorrection != 0)) {
+    if (!doc.OnOpenDocument(path) || !doc.ComputeDacCodes(doc.UseCorrection() != 0)) {
         return kExitRefused;
     }
-    for (std::uint16_t code : doc.m_codes) {
+    for (std::uint16_t code : doc.Codes()) {
         context.out << code << '\n';
     }
     return kExitOk;

@@ -95,15 +95,15 @@ std::unique_ptr<ProfileTransfer> TransferOf(CliContext& context, const std::stri
             return nullptr;
         }
         doc.BuildOutputCodes();
-        transfer->codes = doc.m_codes;
+        transfer->codes = doc.Codes();
         transfer->elements = static_cast<std::uint16_t>(doc.UsableElementCount());
     } else {
         CTessaronDoc doc(context.app);
-        if (!doc.OnOpenDocument(path) || !doc.ComputeDacCodes(doc.m_bUseCorrection != 0)) {
+        if (!doc.OnOpenDocument(path) || !doc.ComputeDacCodes(doc.UseCorrection() != 0)) {
             return nullptr;
         }
-        transfer->codes = doc.m_codes;
-        transfer->elements = static_cast<std::uint16_t>(doc.m_nElements & 0xFFFF);
+        transfer->codes = doc.Codes();
+        transfer->elements = static_cast<std::uint16_t>(doc.Elements() & 0xFFFF);
     }
     return transfer;
 }

@@ -25,13 +25,13 @@ int RunVolt(CliContext& context, const ParsedArgs& args) {
     doc.OnNewDocument();
     // The form shows the reference voltage with 15 significant digits.
     const VoltFormTexts texts{
-        TextOr(args, "--elements", std::to_string(doc.m_nElements)),
-        TextOr(args, "--digits", std::to_string(doc.m_nDacDigits)),
-        TextOr(args, "--section", std::to_string(doc.m_nSection)),
-        TextOr(args, "--level1", std::to_string(doc.m_nLevel1)),
-        TextOr(args, "--level0", std::to_string(doc.m_nLevel0)),
-        TextOr(args, "--comment", doc.m_strComment),
-        TextOr(args, "--ref-voltage", numtext::FormatGeneral(doc.m_dRefVoltage, 15)),
+        TextOr(args, "--elements", std::to_string(doc.Elements())),
+        TextOr(args, "--digits", std::to_string(doc.DacDigits())),
+        TextOr(args, "--section", std::to_string(doc.Section())),
+        TextOr(args, "--level1", std::to_string(doc.Level1())),
+        TextOr(args, "--level0", std::to_string(doc.Level0())),
+        TextOr(args, "--comment", doc.Comment()),
+        TextOr(args, "--ref-voltage", numtext::FormatGeneral(doc.RefVoltage(), 15)),
     };
     if (doc.ApplyParameters(texts) != CLC_VoltDoc::ApplyResult::Applied) {
         return kExitRefused;
@@ -65,18 +65,18 @@ int ShowVolt(CliContext& context, const std::string& path) {
         return kExitRefused;
     }
     std::ostream& out = context.out;
-    out << "dac-digits: " << doc.m_nDacDigits << '\n'
-        << "elements: " << doc.m_nElements << '\n'
-        << "section: " << doc.m_nSection << '\n'
-        << "level1: " << doc.m_nLevel1 << '\n'
-        << "level0: " << doc.m_nLevel0 << '\n'
-        << "ref-voltage: " << listing::Exact(doc.m_dRefVoltage) << '\n'
-        << "level1-voltage: " << numtext::FormatFixed(doc.CodeVoltage(doc.m_nLevel1)) << '\n'
-        << "level0-voltage: " << numtext::FormatFixed(doc.CodeVoltage(doc.m_nLevel0)) << '\n'
-        << "comment: " << listing::Escaped(doc.m_strComment) << '\n'
-        << "element-codes: " << doc.m_elementCodes.size() << '\n';
-    for (std::size_t i = 0; i < doc.m_elementCodes.size(); ++i) {
-        out << numtext::FormatIndex(static_cast<int>(i)) << ": " << doc.m_elementCodes[i] << '\n';
+    out << "dac-digits: " << doc.DacDigits() << '\n'
+        << "elements: " << doc.Elements() << '\n'
+        << "section: " << doc.Section() << '\n'
+        << "level1: " << doc.Level1() << '\n'
+        << "level0: " << doc.Level0() << '\n'
+        << "ref-voltage: " << listing::Exact(doc.RefVoltage()) << '\n'
+        << "level1-voltage: " << numtext::FormatFixed(doc.CodeVoltage(doc.Level1())) << '\n'
+        << "level0-voltage: " << numtext::FormatFixed(doc.CodeVoltage(doc.Level0())) << '\n'
+        << "comment: " << listing::Escaped(doc.Comment()) << '\n'
+        << "element-codes: " << doc.ElementCodes().size() << '\n';
+    for (std::size_t i = 0; i < doc.ElementCodes().size(); ++i) {
+        out << numtext::FormatIndex(static_cast<int>(i)) << ": " << doc.ElementCodes()[i] << '\n';
     }
     return kExitOk;
 }
@@ -87,7 +87,7 @@ int VoltCodes(CliContext& context, const std::string& path) {
         return kExitRefused;
     }
     doc.BuildOutputCodes();
-    for (const std::uint16_t code : doc.m_codes) {
+    for (const std::uint16_t code : doc.Codes()) {
         context.out << code << '\n';
     }
     return kExitOk;

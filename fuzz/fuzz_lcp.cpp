@@ -11,31 +11,38 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <string_view>
 
 namespace {
 
-// A document state no file is likely to hold, so that a partial load would show.
-void FillDistinct(CTessaronDoc& doc) {
-    doc.m_nCreationMode = CTessaronDoc::MODE_POLYNOMIAL;
-    doc.m_bUseCorrection = 1;
-    doc.m_dAperture = 0.0123;
-    doc.m_strCorrectionPath = "before.txt";
-    doc.m_nDacDigits = 12;
-    doc.m_nElements = 3;
-    doc.m_dMaxPhase = 6.5;
-    doc.m_bLimitJumps = 1;
-    doc.m_bMinVoltage = 1;
-    doc.m_nMaxJumps = 7;
-    doc.m_phase = {0.25, 0.5, 0.75};
-    doc.m_strNote = "before";
-    doc.m_dLowLimit = 0.5;
-    doc.m_dHighLimit = 6.0;
-    doc.m_dDiopters = -1.5;
-    doc.m_dWaveLength = 5.5e-07;
-    doc.m_dCoeff = {1.0, -2.0, 3.0, -4.0};
-    doc.m_bUseAperture = 1;
+// The saved form of a document state no file is likely to hold, so that a partial load would
+// show. It is made once, through the document's own operations.
+const std::string& DistinctFile(AppContext& context) {
+    static const std::string saved = [&context] {
+        CTessaronDoc doc(context);
+        FUZZ_CHECK(doc.OnNewDocument());
+        FUZZ_CHECK(doc.ApplyParameters({12, 3, 0.0123, 6.5, 0.5, 6.0}) ==
+                   CTessaronDoc::ApplyResult::Applied);
+        FUZZ_CHECK(doc.SetCreationMode(CTessaronDoc::MODE_POLYNOMIAL));
+        doc.SetLensParameters(-1.5, 5.5e-07);
+        FUZZ_CHECK(doc.SetPolynomialParameters({1.0, -2.0, 0.03, -4e-05}, true));
+        doc.SetJumpOptions(true, 7, true);
+        FUZZ_CHECK(doc.SetValues({0.25, 0.5, 0.75}));
+        doc.SetNote("before");
+        // A table of the 2048 levels of 12 digits, so that the correction can be on.
+        const std::string table = fuzz::TempFolder() + "/before.txt";
+        {
+            std::ofstream out(table);
+            for (int level = 2047; level >= 0; --level) {
+                out << level << '\n';
+            }
+        }
+        FUZZ_CHECK(doc.UseCorrectionTable(table));
+        return fuzz::Saved(doc);
+    }();
+    return saved;
 }
 
 } // namespace
@@ -47,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     AppContext context{settings, prompter};
 
     CTessaronDoc doc(context);
-    FillDistinct(doc);
+    Archive distinct = Archive::ForLoading(DistinctFile(context));
+    doc.Serialize(distinct);
     if (!fuzz::LoadAndRoundTrip(doc, input, context)) {
         return 0;
     }

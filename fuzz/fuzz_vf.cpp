@@ -18,16 +18,17 @@
 
 namespace {
 
-// A document state no file is likely to hold, so that a partial load would show.
-void FillDistinct(CLC_VoltDoc& doc) {
-    doc.m_nDacDigits = 12;
-    doc.m_nElements = 3;
-    doc.m_nSection = 2;
-    doc.m_nLevel1 = 100;
-    doc.m_nLevel0 = 7;
-    doc.m_dRefVoltage = 4.5;
-    doc.m_elementCodes = {100, 100, 7};
-    doc.m_strComment = "before";
+// The saved form of a document state no file is likely to hold, so that a partial load would
+// show. It is made once, through the form's "&Apply".
+const std::string& DistinctFile(AppContext& context) {
+    static const std::string saved = [&context] {
+        CLC_VoltDoc doc(context);
+        FUZZ_CHECK(doc.OnNewDocument());
+        FUZZ_CHECK(doc.ApplyParameters({"3", "12", "2", "100", "7", "before", "4.5"}) ==
+                   CLC_VoltDoc::ApplyResult::Applied);
+        return fuzz::Saved(doc);
+    }();
+    return saved;
 }
 
 } // namespace
@@ -39,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     AppContext context{settings, prompter};
 
     CLC_VoltDoc doc(context);
-    FillDistinct(doc);
+    Archive distinct = Archive::ForLoading(DistinctFile(context));
+    doc.Serialize(distinct);
     if (!fuzz::LoadAndRoundTrip(doc, input, context)) {
         return 0;
     }
@@ -49,11 +51,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int usable = doc.UsableElementCount();
     FUZZ_CHECK(usable >= 0 && usable <= limits::kMaxElements);
     doc.BuildOutputCodes();
-    FUZZ_CHECK(doc.m_codes.size() == 2 * static_cast<std::size_t>(usable));
+    FUZZ_CHECK(doc.Codes().size() == 2 * static_cast<std::size_t>(usable));
     doc.BuildPattern();
-    FUZZ_CHECK(doc.m_elementCodes.size() == static_cast<std::size_t>(usable));
+    FUZZ_CHECK(doc.ElementCodes().size() == static_cast<std::size_t>(usable));
     doc.BuildOutputCodes();
-    FUZZ_CHECK(doc.m_codes.size() == 2 * static_cast<std::size_t>(usable));
-    (void)doc.CodeVoltage(doc.m_nLevel1);
+    FUZZ_CHECK(doc.Codes().size() == 2 * static_cast<std::size_t>(usable));
+    (void)doc.CodeVoltage(doc.Level1());
     return 0;
 }

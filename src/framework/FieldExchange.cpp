@@ -32,20 +32,25 @@ Field<double> ReadDouble(std::string_view text) {
 }
 
 Field<int> ReadInt(std::string_view text, int minValue, int maxValue) {
-    auto field = ReadInt(text);
-    if (field && (*field.value < minValue || *field.value > maxValue)) {
-        return Failed<int>(IntRangeMessage(minValue, maxValue));
-    }
-    return field;
+    const auto field = ReadInt(text);
+    return field ? CheckInt(*field.value, minValue, maxValue) : field;
 }
 
 Field<double> ReadDouble(std::string_view text, double minValue, double maxValue) {
-    auto field = ReadDouble(text);
-    // Written so that a NaN bound accepts nothing rather than everything.
-    if (field && !(*field.value >= minValue && *field.value <= maxValue)) {
-        return Failed<double>(DoubleRangeMessage(minValue, maxValue));
-    }
-    return field;
+    const auto field = ReadDouble(text);
+    return field ? CheckDouble(*field.value, minValue, maxValue) : field;
+}
+
+Field<int> CheckInt(int value, int minValue, int maxValue) {
+    return value < minValue || value > maxValue ? Failed<int>(IntRangeMessage(minValue, maxValue))
+                                                : Accepted(value);
+}
+
+Field<double> CheckDouble(double value, double minValue, double maxValue) {
+    // Written so that a NaN (value or bound) is refused rather than accepted.
+    return value >= minValue && value <= maxValue
+               ? Accepted(value)
+               : Failed<double>(DoubleRangeMessage(minValue, maxValue));
 }
 
 std::string IntRangeMessage(int minValue, int maxValue) {

@@ -22,6 +22,10 @@ Field<double> ReadDouble(std::string_view text);
 Field<int> ReadInt(std::string_view text, int minValue, int maxValue);
 Field<double> ReadDouble(std::string_view text, double minValue, double maxValue);
 
+// The range check alone, for a value that is already a number (a NaN is out of any range).
+Field<int> CheckInt(int value, int minValue, int maxValue);
+Field<double> CheckDouble(double value, double minValue, double maxValue);
+
 // The range messages with their bounds filled in.
 std::string IntRangeMessage(int minValue, int maxValue);
 std::string DoubleRangeMessage(double minValue, double maxValue);

@@ -138,8 +138,8 @@ void CGraphicVolt::Draw(QPainter& painter, const QRect& client) const {
         }
 
         // An empty array has no curve; without a scale there is none either.
-        const std::vector<std::uint16_t>& codes = m_document->m_elementCodes;
-        const int fullScale = FullScaleCode(m_document->m_nDacDigits);
+        const std::vector<std::uint16_t>& codes = m_document->ElementCodes();
+        const int fullScale = FullScaleCode(m_document->DacDigits());
         if (!codes.empty() && fullScale > 0) {
             painter.setPen(HairlinePen(kCurveColour));
             painter.drawLines(StepCurve(plot, codes, fullScale));

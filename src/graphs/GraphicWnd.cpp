@@ -180,7 +180,7 @@ int CGraphicWnd::DrawAxes(QPainter& painter, const Frame& frame, bool printing) 
     // in pixels (P) and the number of label intervals up to it (n), each at least five label
     // heights tall. Without a positive maximum phase, or when the plot is too low for one
     // interval, n stays 0: then only the label 0 and the bottom grid line are drawn.
-    const double maxPhase = m_document->m_dMaxPhase;
+    const double maxPhase = m_document->MaxPhase();
     double topValue = 0.0;
     std::int64_t pixels = 0;
     std::int64_t intervals = 0;
@@ -239,15 +239,15 @@ int CGraphicWnd::DrawAxes(QPainter& painter, const Frame& frame, bool printing) 
 
 void CGraphicWnd::DrawLimits(QPainter& painter, const Frame& frame) const {
     const CTessaronDoc& doc = *m_document;
-    const double maxPhase = doc.m_dMaxPhase;
+    const double maxPhase = doc.MaxPhase();
     // Without a positive maximum phase no limit has a level.
     if (!(maxPhase > 0.0) || frame.PlotWidth() <= 0) {
         return;
     }
     const int height = frame.bottom - frame.top;
     const std::pair<double, bool> limits[] = {
-        {doc.m_dLowLimit, doc.m_dLowLimit > 0.0},
-        {doc.m_dHighLimit, doc.m_dHighLimit > 0.0 && doc.m_dHighLimit < maxPhase},
+        {doc.LowLimit(), doc.LowLimit() > 0.0},
+        {doc.HighLimit(), doc.HighLimit() > 0.0 && doc.HighLimit() < maxPhase},
     };
     // A line whose row falls outside the plot (a limit above the maximum phase, only possible
     // in a damaged file) is left out rather than drawn beyond the graph.
@@ -267,8 +267,8 @@ void CGraphicWnd::DrawLimits(QPainter& painter, const Frame& frame) const {
 
     // The same limits at the level of their corrected codes; the table lookup is held inside
     // the table whatever the limits and the maximum phase.
-    const std::size_t entries = doc.m_correction.size();
-    if (doc.m_bUseCorrection && entries >= 2) {
+    const std::size_t entries = doc.Correction().size();
+    if (doc.UseCorrection() && entries >= 2) {
         painter.setPen(m_penCodeLimit);
         const auto scale = static_cast<std::int64_t>(entries - 1);
         for (const auto& [limit, drawn] : limits) {
@@ -316,9 +316,9 @@ void CGraphicWnd::Draw(QPainter& painter, const QRect& graphRect, bool printing)
 
     // The data walk m_nElements columns; a damaged file with fewer values than that leaves
     // the columns beyond its values empty.
-    const std::int64_t columns = doc.m_nElements;
+    const std::int64_t columns = doc.Elements();
     const std::size_t count =
-        columns > 0 ? std::min(doc.m_phase.size(), static_cast<std::size_t>(columns)) : 0;
+        columns > 0 ? std::min(doc.Phase().size(), static_cast<std::size_t>(columns)) : 0;
     const int plotHeight = frame.bottom - frame.top - 1;
     if (frame.PlotWidth() > 0 && columns > 0) {
         const int selected = !printing && m_currentElement ? m_currentElement() : -1;
@@ -329,15 +329,15 @@ void CGraphicWnd::Draw(QPainter& painter, const QRect& graphRect, bool printing)
             VerticalLine(painter, static_cast<int>(x), frame.top, frame.bottom);
         }
 
-        const double maxPhase = doc.m_dMaxPhase;
-        const int fullScale = FullScaleCode(doc.m_nDacDigits);
-        const std::vector<std::uint16_t>& table = doc.m_correction;
-        if (doc.m_bUseCorrection && fullScale > 0 && !table.empty()) {
+        const double maxPhase = doc.MaxPhase();
+        const int fullScale = FullScaleCode(doc.DacDigits());
+        const std::vector<std::uint16_t>& table = doc.Correction();
+        if (doc.UseCorrection() && fullScale > 0 && !table.empty()) {
             // The level of a phase as a code between 0 and the full scale, looked up in the
             // table (held inside it if the table is shorter than the digits ask for); codes
             // above the full scale stay on the top row.
             const auto level = [&](std::size_t i) {
-                const int position = Trunc(Fraction(doc.m_phase[i], maxPhase) * fullScale);
+                const int position = Trunc(Fraction(doc.Phase()[i], maxPhase) * fullScale);
                 const std::uint16_t code =
                     table[std::min(static_cast<std::size_t>(position), table.size() - 1)];
                 const std::int64_t rise = std::int64_t{plotHeight} * code / fullScale;
@@ -349,7 +349,7 @@ void CGraphicWnd::Draw(QPainter& painter, const QRect& graphRect, bool printing)
         }
 
         const auto level = [&](std::size_t i) {
-            return frame.bottom - Trunc(plotHeight * Fraction(doc.m_phase[i], maxPhase)) - 1;
+            return frame.bottom - Trunc(plotHeight * Fraction(doc.Phase()[i], maxPhase)) - 1;
         };
         painter.setPen(m_penPhase);
         painter.drawLines(frame.StepCurve(columns, count, level));
@@ -372,7 +372,7 @@ void CGraphicWnd::mousePressEvent(QMouseEvent* event) {
         return;
     }
     event->accept();
-    if (m_document == nullptr || m_document->m_nElements <= 0) {
+    if (m_document == nullptr || m_document->Elements() <= 0) {
         return;
     }
     // In the coordinates of the graph inside the border, with the label column of the last
@@ -381,7 +381,7 @@ void CGraphicWnd::mousePressEvent(QMouseEvent* event) {
     const QRect client = contentsRect();
     const std::int64_t x = event->position().toPoint().x() - client.left();
     const std::int64_t plot = client.width() - m_nScreenMargin;
-    const std::int64_t elements = m_document->m_nElements;
+    const std::int64_t elements = m_document->Elements();
     const std::int64_t k = plot > 0 ? (x - m_nScreenMargin) * elements / plot : 0;
     emit elementClicked(static_cast<int>(std::clamp<std::int64_t>(k, 0, elements - 1)));
 }

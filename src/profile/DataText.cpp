@@ -15,9 +15,10 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// One unsigned decimal number after white space. A number with a sign, or one beyond 16 bits,
-// is a BadNumber: the C library would wrap it ("-1" as 65535, "70000" as 4464), which must
-// never pass for a valid code. Anything else that is not a digit ends the numbers.
+// One unsigned decimal number after white space, signed as scanf's "%hu" allows: "+5" is 5 and
+// "-0" is 0. A negative number, or one beyond 16 bits, is a BadNumber: the C library would
+// wrap it ("-1" as 65535, "70000" as 4464), which must never pass for a valid code. Anything
+// else that is not a number ends the numbers.
 Token NextCode(std::string_view text, std::size_t& pos, std::uint16_t& value) {
     while (pos < text.size() && IsSpace(text[pos])) {
         ++pos;
@@ -27,6 +28,7 @@ Token NextCode(std::string_view text, std::size_t& pos, std::uint16_t& value) {
     }
     const bool signedNumber =
         (text[pos] == '+' || text[pos] == '-') && pos + 1 < text.size() && IsDigit(text[pos + 1]);
+    const bool negative = signedNumber && text[pos] == '-';
     std::size_t p = signedNumber ? pos + 1 : pos;
     if (p >= text.size() || !IsDigit(text[p])) {
         return Token::End;
@@ -41,7 +43,7 @@ Token NextCode(std::string_view text, std::size_t& pos, std::uint16_t& value) {
         }
     }
     pos = p;
-    if (signedNumber || tooWide) {
+    if (tooWide || (negative && number != 0)) {
         return Token::BadNumber;
     }
     value = static_cast<std::uint16_t>(number);

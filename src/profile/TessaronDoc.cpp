@@ -1,11 +1,14 @@
 #include "profile/TessaronDoc.h"
 
+#include "framework/FieldExchange.h"
 #include "framework/NumberText.h"
 #include "framework/Prompter.h"
 #include "framework/SettingsStore.h"
 #include "framework/StringTable.h"
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 
 namespace {
 
@@ -18,6 +21,11 @@ constexpr double kDefaultWaveLength = 7.8e-07;
 
 // The bad-value list of CheckPhaseArray stops after this many entries.
 constexpr int kMaxListedValues = 28;
+
+// White space as the C library's isspace() sees it in the "C" locale.
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 } // namespace
 
@@ -155,6 +163,30 @@ void CTessaronDoc::UpdateNoteInViews(DocumentView* sender) {
 }
 
 CTessaronDoc::ApplyResult CTessaronDoc::ApplyParameters(const ProfileParameters& params) {
+    using namespace limits;
+    // The range of every field, in the form's order; the first one out of range is reported.
+    const bool inDigits = params.limitsInDigits;
+    const std::pair<std::string, ApplyResult> ranges[] = {
+        {ddx::CheckDouble(params.aperture, kMinAperture, kMaxAperture).error,
+         ApplyResult::BadAperture},
+        {ddx::CheckDouble(params.maxPhase, kMinMaxPhase, kMaxMaxPhase).error,
+         ApplyResult::BadMaxPhase},
+        {ddx::CheckInt(params.dacDigits, kMinDacDigits, kMaxDacDigits).error,
+         ApplyResult::BadDacDigits},
+        {ddx::CheckInt(params.elements, kMinElements, kMaxElements).error,
+         ApplyResult::BadElements},
+        {inDigits ? ddx::CheckInt(params.lowCode, kMinLimitCode, kMaxLimitCode).error
+                  : ddx::CheckDouble(params.lowLimit, kMinLimit, kMaxLimit).error,
+         ApplyResult::BadLowLimit},
+        {inDigits ? ddx::CheckInt(params.highCode, kMinLimitCode, kMaxLimitCode).error
+                  : ddx::CheckDouble(params.highLimit, kMinLimit, kMaxLimit).error,
+         ApplyResult::BadHighLimit}};
+    for (const auto& [error, failure] : ranges) {
+        if (!error.empty()) {
+            GetPrompter().MessageBox(error, MB_OK);
+            return failure;
+        }
+    }
     if (!CheckPhaseArray(m_phase.data(), static_cast<int>(m_phase.size()), params.maxPhase)) {
         return ApplyResult::DataOutOfRange;
     }
@@ -177,13 +209,105 @@ CTessaronDoc::ApplyResult CTessaronDoc::ApplyParameters(const ProfileParameters&
     m_dMaxPhase = params.maxPhase;
     m_nDacDigits = params.dacDigits;
     m_nElements = params.elements;
-    m_phase.resize(static_cast<std::size_t>(std::max(m_nElements, 0)), 0.0);
+    m_phase.resize(static_cast<std::size_t>(m_nElements), 0.0);
     // A table has one entry per level of the DAC; new digits need the table read again.
-    if (digitsChanged && m_bUseCorrection && !LoadCorrectionTable()) {
+    if (digitsChanged && m_bUseCorrection != 0 && !LoadCorrectionTable()) {
         m_bUseCorrection = 0;
     }
     UpdateAllViews(nullptr, HINT_PARAMS);
     UpdateElementReadouts();
     SetModifiedFlag();
     return ApplyResult::Applied;
+}
+
+bool CTessaronDoc::SetCreationMode(int mode) {
+    if (mode != MODE_DIOPTERS && mode != MODE_POLYNOMIAL) {
+        return false;
+    }
+    m_nCreationMode = mode;
+    // Every view shows the page of the mode; the document is not modified by it.
+    UpdateWizardControls();
+    return true;
+}
+
+void CTessaronDoc::SetLensParameters(double diopters, double waveLength) {
+    m_dDiopters = diopters;
+    m_dWaveLength = waveLength;
+}
+
+bool CTessaronDoc::SetPolynomialParameters(const std::array<double, 4>& coeff, bool useAperture) {
+    for (std::size_t j = 0; j < coeff.size(); ++j) {
+        const double bound = limits::kCoeffBounds[j];
+        const auto checked = ddx::CheckDouble(coeff[j], -bound, bound);
+        if (!checked) {
+            GetPrompter().MessageBox(checked.error, MB_OK);
+            return false;
+        }
+    }
+    m_dCoeff = coeff;
+    m_bUseAperture = useAperture ? 1 : 0;
+    return true;
+}
+
+void CTessaronDoc::SetJumpOptions(bool limitJumps, int maxJumps, bool minVoltage) {
+    m_bLimitJumps = limitJumps ? 1 : 0;
+    m_nMaxJumps = maxJumps;
+    m_bMinVoltage = minVoltage ? 1 : 0;
+}
+
+void CTessaronDoc::SetNote(const std::string& note, DocumentView* sender) {
+    m_strNote = note;
+    UpdateNoteInViews(sender);
+    SetModifiedFlag();
+}
+
+bool CTessaronDoc::SetValue(std::size_t index, double value) {
+    bool stored = false;
+    if (index < m_phase.size()) {
+        if (value >= 0.0 && value <= m_dMaxPhase) {
+            m_phase[index] = value + 0.0; // a "-0" is stored as 0
+            SetModifiedFlag();
+            stored = true;
+        } else {
+            GetPrompter().MessageBox(FormatMessage(LoadString(IDS_BAD_DATA_VALUE),
+                                                   {numtext::FormatGeneral(m_dMaxPhase, 15)}),
+                                     MB_OK);
+        }
+    }
+    // Also after a refused value: every view shows the document's value again.
+    UpdateAllViews(nullptr, HINT_FULL);
+    return stored;
+}
+
+bool CTessaronDoc::SetValueText(std::size_t index, std::string_view text) {
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    // The data list shows a value rounded to seven digits; taking that text back unchanged
+    // would silently round the stored value, so an untouched entry keeps it exactly.
+    if (index >= m_phase.size() || text == ValueText(m_phase[index])) {
+        UpdateAllViews(nullptr, HINT_FULL);
+        return false;
+    }
+    // An entry that does not begin with a number goes to SetValue as a NaN, which it refuses
+    // with the range message.
+    const double value = text.empty() ? 0.0 : numtext::ScanDouble(text).value_or(NAN);
+    return SetValue(index, value);
+}
+
+std::string CTessaronDoc::ValueText(double value) {
+    return numtext::FormatExp(value, 6, 3);
+}
+
+bool CTessaronDoc::SetValues(std::vector<double> values) {
+    bool taken = false;
+    if (m_nElements < 0 || values.size() != static_cast<std::size_t>(m_nElements)) {
+        GetPrompter().Message(IDS_ELEMENTS_INVALID, MB_OK | MB_ICONSTOP);
+    } else if (CheckPhaseArray(values.data(), m_nElements, m_dMaxPhase)) {
+        m_phase = std::move(values);
+        SetModifiedFlag();
+        taken = true;
+    }
+    UpdateAllViews(nullptr, HINT_PARAMS);
+    return taken;
 }

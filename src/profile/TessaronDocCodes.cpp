@@ -8,6 +8,8 @@
 #include "profile/TessaronDoc.h"
 
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -19,6 +21,13 @@ std::size_t ClampedIndex(double position, std::size_t size) {
     }
     const double last = static_cast<double>(size - 1);
     return position >= last ? size - 1 : static_cast<std::size_t>(position);
+}
+
+// The open dialog for a table file: any file, no default extension.
+std::optional<FileChoice> AskTableFile(Prompter& prompter) {
+    FileDialogRequest request;
+    request.defaultExtension = std::nullopt;
+    return prompter.AskOpenFile(request);
 }
 
 } // namespace
@@ -50,10 +59,59 @@ bool CTessaronDoc::LoadCorrectionTable() {
 }
 
 void CTessaronDoc::ReloadCorrectionAfterOpen() {
-    if (m_bUseCorrection && !LoadCorrectionTable()) {
+    if (m_bUseCorrection != 0 && !LoadCorrectionTable()) {
         m_bUseCorrection = 0;
         SetModifiedFlag();
     }
+}
+
+bool CTessaronDoc::TakeCorrectionTable(const std::string& path) {
+    m_strCorrectionPath = path;
+    m_bUseCorrection = LoadCorrectionTable() ? 1 : 0;
+    return m_bUseCorrection != 0;
+}
+
+void CTessaronDoc::CorrectionChanged(int hint) {
+    // With the switch the limits are shown again in the unit that now applies.
+    UpdateAllViews(nullptr, hint);
+    SetModifiedFlag();
+}
+
+bool CTessaronDoc::SetUseCorrection(bool use) {
+    m_bUseCorrection = 0;
+    if (use) {
+        std::error_code error;
+        const bool present = !m_strCorrectionPath.empty() &&
+                             std::filesystem::is_regular_file(m_strCorrectionPath, error);
+        if (present && LoadCorrectionTable()) {
+            m_bUseCorrection = 1;
+        } else if (const auto choice = AskTableFile(GetPrompter())) {
+            TakeCorrectionTable(choice->path);
+        }
+    }
+    CorrectionChanged(HINT_PARAMS);
+    return m_bUseCorrection != 0;
+}
+
+bool CTessaronDoc::UseCorrectionTable(const std::string& path) {
+    const bool loaded = TakeCorrectionTable(path);
+    CorrectionChanged(HINT_PARAMS);
+    return loaded;
+}
+
+bool CTessaronDoc::SetCorrectionPath(const std::string& path) {
+    m_strCorrectionPath = path;
+    const bool loaded = LoadCorrectionTable();
+    if (!loaded) {
+        m_bUseCorrection = 0;
+    }
+    CorrectionChanged(HINT_FULL);
+    return loaded;
+}
+
+bool CTessaronDoc::BrowseCorrectionTable() {
+    const auto choice = AskTableFile(GetPrompter());
+    return choice && SetCorrectionPath(choice->path);
 }
 
 bool CTessaronDoc::ComputeDacCodes(bool useCorrection) {

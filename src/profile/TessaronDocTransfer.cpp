@@ -65,16 +65,7 @@ bool CTessaronDoc::ImportFrom(const std::string& path, DataFormat format) {
             scratch.push_back(level * m_dMaxPhase / (half - 1.0));
         }
     }
-    bool imported = false;
-    if (m_nElements < 0 || scratch.size() != wanted) {
-        GetPrompter().Message(IDS_ELEMENTS_INVALID, MB_OK | MB_ICONSTOP);
-    } else if (CheckPhaseArray(scratch.data(), m_nElements, m_dMaxPhase)) {
-        m_phase = std::move(scratch);
-        SetModifiedFlag();
-        imported = true;
-    }
-    UpdateAllViews(nullptr, HINT_PARAMS);
-    return imported;
+    return SetValues(std::move(scratch));
 }
 
 bool CTessaronDoc::ExportTo(const std::string& path, DataFormat format) {

@@ -28,8 +28,8 @@ CDlgP1::~CDlgP1() = default;
 bool CDlgP1::UpdateData(bool saveAndValidate) {
     CTessaronDoc& doc = GetDocument();
     if (!saveAndValidate) {
-        FormExchange::WriteDouble(m_editDiopters, doc.m_dDiopters);
-        FormExchange::WriteDouble(m_editWaveLength, doc.m_dWaveLength);
+        FormExchange::WriteDouble(m_editDiopters, doc.Diopters());
+        FormExchange::WriteDouble(m_editWaveLength, doc.WaveLength());
         return true;
     }
     FormExchange dx(doc.GetPrompter());
@@ -38,12 +38,13 @@ bool CDlgP1::UpdateData(bool saveAndValidate) {
     if (!dx.ReadDouble(m_editDiopters, diopters) || !dx.ReadDouble(m_editWaveLength, waveLength)) {
         return false;
     }
-    doc.m_dDiopters = diopters;
-    doc.m_dWaveLength = waveLength;
+    doc.SetLensParameters(diopters, waveLength);
     return true;
 }
 
 void CDlgP1::OnDeltaPosSpin(int delta) {
     CTessaronDoc& doc = GetDocument();
-    StepValue(doc.m_dDiopters, doc.m_dDioptersStep, doc.m_bDioptersStepValid, delta);
+    StepValue([&doc] { return doc.Diopters(); },
+              [&doc](double diopters) { doc.SetLensParameters(diopters, doc.WaveLength()); },
+              doc.DioptersStep(), doc.DioptersStepValid(), delta);
 }

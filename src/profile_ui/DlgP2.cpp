@@ -48,21 +48,20 @@ bool CDlgP2::UpdateData(bool saveAndValidate) {
     CTessaronDoc& doc = GetDocument();
     if (!saveAndValidate) {
         for (std::size_t i = 0; i < m_editCoeff.size(); ++i) {
-            FormExchange::WriteDouble(m_editCoeff[i], doc.m_dCoeff[i]);
+            FormExchange::WriteDouble(m_editCoeff[i], doc.Coeff()[i]);
         }
-        m_checkUseAperture->setChecked(doc.m_bUseAperture != 0);
+        m_checkUseAperture->setChecked(doc.UseAperture() != 0);
         return true;
     }
     FormExchange dx(doc.GetPrompter());
     std::array<double, 4> coeff{};
     for (std::size_t i = 0; i < m_editCoeff.size(); ++i) {
-        if (!dx.ReadDouble(m_editCoeff[i], coeff[i], kCoeffRanges[i].min, kCoeffRanges[i].max)) {
+        const double bound = limits::kCoeffBounds[i];
+        if (!dx.ReadDouble(m_editCoeff[i], coeff[i], -bound, bound)) {
             return false;
         }
     }
-    doc.m_dCoeff = coeff;
-    doc.m_bUseAperture = m_checkUseAperture->isChecked() ? 1 : 0;
-    return true;
+    return doc.SetPolynomialParameters(coeff, m_checkUseAperture->isChecked());
 }
 
 void CDlgP2::OnDeltaPosSpin(int index, int delta) {
@@ -71,6 +70,12 @@ void CDlgP2::OnDeltaPosSpin(int index, int delta) {
     }
     CTessaronDoc& doc = GetDocument();
     const auto i = static_cast<std::size_t>(index);
-    StepValue(doc.m_dCoeff[i], doc.m_dCoeffStep[i], doc.m_bCoeffStepValid, delta,
-              kCoeffRanges[i].min, kCoeffRanges[i].max);
+    const double bound = limits::kCoeffBounds[i];
+    StepValue([&doc, i] { return doc.Coeff()[i]; },
+              [&doc, i](double value) {
+                  std::array<double, 4> coeff = doc.Coeff();
+                  coeff[i] = value;
+                  doc.SetPolynomialParameters(coeff, doc.UseAperture() != 0);
+              },
+              doc.CoeffStep()[i], doc.CoeffStepValid(), delta, -bound, bound);
 }

@@ -15,19 +15,11 @@ public:
     CDlgP2(CTessaronDoc& doc, std::function<void()> regenerate, QWidget* parent = nullptr);
     ~CDlgP2() override;
 
-    // a0 to a3, each within its range, then "Use Arepture".
+    // a0 to a3, each within its range (limits::kCoeffBounds), then "Use Arepture".
     bool UpdateData(bool saveAndValidate) override;
 
     // One step of coefficient `index` (0 to 3): +1 up, -1 down (see WizardPage::StepValue).
     void OnDeltaPosSpin(int index, int delta);
-
-    // The accepted range of each coefficient.
-    struct Range {
-        double min;
-        double max;
-    };
-    static constexpr std::array<Range, 4> kCoeffRanges{
-        {{-63.0, 63.0}, {-5.0, 5.0}, {-0.1, 0.1}, {-5e-05, 5e-05}}};
 
 private:
     std::array<QLineEdit*, 4> m_editCoeff{};

@@ -1,8 +1,6 @@
 #include "profile_ui/ProfileDataList.h"
 
 #include "framework/NumberText.h"
-#include "framework/Prompter.h"
-#include "framework/StringTable.h"
 #include "profile/TessaronDoc.h"
 #include "profile_ui/ProfileFormIds.h"
 
@@ -16,17 +14,6 @@
 #include <utility>
 
 namespace {
-
-// The value as the editor shows it and as it reads it back unchanged: "%Le" with a
-// three-digit exponent.
-std::string EditText(double value) {
-    return numtext::FormatExp(value, 6, 3);
-}
-
-// White space as the C library's isspace() sees it in the "C" locale.
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 const QColor kGridColour(208, 208, 208);
 
@@ -87,8 +74,8 @@ public:
 
 // ProfileDataModel
 
-ProfileDataModel::ProfileDataModel(CTessaronDoc& document, Prompter& prompter, QObject* parent)
-    : QAbstractListModel(parent), m_document(document), m_prompter(prompter) {}
+ProfileDataModel::ProfileDataModel(CTessaronDoc& document, QObject* parent)
+    : QAbstractListModel(parent), m_document(document) {}
 
 void ProfileDataModel::SetItemCount(int count) {
     count = std::max(count, 0);
@@ -119,12 +106,12 @@ QVariant ProfileDataModel::data(const QModelIndex& index, int role) const {
     // The count follows the document only at the next update; rows beyond its values show
     // nothing until then.
     const auto row = static_cast<std::size_t>(index.row());
-    if (row >= m_document.m_phase.size()) {
+    if (row >= m_document.Phase().size()) {
         return {};
     }
-    const double value = m_document.m_phase[row];
+    const double value = m_document.Phase()[row];
     if (role == Qt::EditRole) {
-        return QString::fromStdString(EditText(value));
+        return QString::fromStdString(CTessaronDoc::ValueText(value));
     }
     ++m_formatted;
     return QString::fromStdString(numtext::FormatIndex(index.row()) + ": " +
@@ -146,41 +133,19 @@ Qt::ItemFlags ProfileDataModel::flags(const QModelIndex& index) const {
 }
 
 bool ProfileDataModel::EndEdit(int row, const std::optional<std::string>& text) {
-    bool stored = false;
-    if (text && row >= 0 && static_cast<std::size_t>(row) < m_document.m_phase.size()) {
-        std::string entry = *text;
-        while (!entry.empty() && IsBlank(entry.back())) {
-            entry.pop_back();
-        }
-        double& element = m_document.m_phase[static_cast<std::size_t>(row)];
-        // The editor shows the value rounded to seven digits; taking that text back unchanged
-        // would silently round the stored value, so an untouched entry keeps it exactly.
-        if (entry != EditText(element)) {
-            // The leading number counts and the rest is ignored ("1.5 mm" is 1.5); an empty
-            // entry is 0. Text that does not begin with a number, "nan" and "inf" are refused.
-            const std::optional<double> number =
-                entry.empty() ? std::optional<double>(0.0) : numtext::ScanDouble(entry);
-            const double maxPhase = m_document.m_dMaxPhase;
-            if (number && *number >= 0.0 && *number <= maxPhase) {
-                element = *number + 0.0; // an entered "-0" is stored as 0
-                m_document.SetModifiedFlag();
-                stored = true;
-            } else {
-                m_prompter.MessageBox(FormatMessage(LoadString(IDS_BAD_DATA_VALUE),
-                                                    {numtext::FormatGeneral(maxPhase, 15)}),
-                                      MB_OK);
-            }
-        }
+    if (text && row >= 0) {
+        // The document checks the entry and updates every view, whatever the outcome.
+        return m_document.SetValueText(static_cast<std::size_t>(row), *text);
     }
-    // Also after a cancelled or refused edit: every view shows the document's value again.
+    // A cancelled edit: every view shows the document's value again all the same.
     m_document.UpdateAllViews(nullptr, HINT_FULL);
-    return stored;
+    return false;
 }
 
 // CProfileDataList
 
-CProfileDataList::CProfileDataList(CTessaronDoc& document, Prompter& prompter, QWidget* parent)
-    : QListView(parent), m_model(new ProfileDataModel(document, prompter, this)) {
+CProfileDataList::CProfileDataList(CTessaronDoc& document, QWidget* parent)
+    : QListView(parent), m_model(new ProfileDataModel(document, this)) {
     setObjectName(QString::number(IDC_DATA_LIST));
     setModel(m_model);
     setItemDelegate(new DataDelegate(this));

@@ -17,13 +17,12 @@
 #include <string>
 
 class CTessaronDoc;
-class Prompter;
 
 class ProfileDataModel : public QAbstractListModel {
     Q_OBJECT
 
 public:
-    ProfileDataModel(CTessaronDoc& document, Prompter& prompter, QObject* parent = nullptr);
+    explicit ProfileDataModel(CTessaronDoc& document, QObject* parent = nullptr);
 
     // The number of rows. Rows added or removed are announced as such and the remaining rows
     // as changed, so the view keeps its selection and redraws the values.
@@ -45,7 +44,6 @@ public:
 
 private:
     CTessaronDoc& m_document;
-    Prompter& m_prompter;
     int m_count = 0;
     mutable int m_formatted = 0;
 };
@@ -54,9 +52,9 @@ class CProfileDataList : public QListView {
     Q_OBJECT
 
 public:
-    // The list of the form control IDC_DATA_LIST ("1041"). Messages about rejected entries go
-    // to `prompter`; the document must outlive the list.
-    CProfileDataList(CTessaronDoc& document, Prompter& prompter, QWidget* parent = nullptr);
+    // The list of the form control IDC_DATA_LIST ("1041"). The document checks the entries and
+    // shows the message about a rejected one; it must outlive the list.
+    explicit CProfileDataList(CTessaronDoc& document, QWidget* parent = nullptr);
     ~CProfileDataList() override;
 
     ProfileDataModel* DataModel() const { return m_model; }

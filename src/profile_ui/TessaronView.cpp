@@ -2,7 +2,6 @@
 
 #include "framework/NumberText.h"
 #include "framework/Prompter.h"
-#include "framework/SafeFile.h"
 #include "graphs/GraphicWnd.h"
 #include "profile_ui/ControlLayout.h"
 #include "profile_ui/DlgP1.h"
@@ -15,7 +14,6 @@
 
 #include <QCheckBox>
 #include <QFile>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,9 +35,6 @@ constexpr int kFormHeight = 254;
 
 // The wizard page stands this many pixels below the top edge of its group box.
 constexpr int kPageTopOffset = 5;
-
-// The largest code a limit in DAC digits may have.
-constexpr int kMaxLimitCode = 65535;
 
 // Wraps a caption too long for one line inside the button's rectangle, as the form's two-line
 // captions need; a caption that fits is drawn as usual.
@@ -203,7 +198,7 @@ void CTessaronView::CreateControls() {
     m_apply = button(new QPushButton(QStringLiteral("&Apply"), this), IDC_APPLY, 325, 193, 52, 14);
     m_apply->setEnabled(false);
     label("Data (in parts of PI):", IDC_DATA_LABEL, 310, 7, 68, 8);
-    m_list = new CProfileDataList(m_document, m_document.GetPrompter(), this);
+    m_list = new CProfileDataList(m_document, this);
     place(m_list, IDC_DATA_LIST, 302, 17, 79, 121);
     QPushButton* import =
         button(new QPushButton(QStringLiteral("&Import"), this), IDC_IMPORT, 302, 141, 39, 14);
@@ -297,29 +292,29 @@ void CTessaronView::resizeEvent(QResizeEvent* event) {
 
 void CTessaronView::OnUpdate(DocumentView* /*sender*/, int hint) {
     const CTessaronDoc& doc = m_document;
-    m_dAperture = doc.m_dAperture;
-    m_dMaxPhase = doc.m_dMaxPhase;
-    m_nDacDigits = doc.m_nDacDigits;
-    m_nElements = doc.m_nElements;
-    const bool inDigits = doc.m_bUseCorrection != 0;
+    m_dAperture = doc.Aperture();
+    m_dMaxPhase = doc.MaxPhase();
+    m_nDacDigits = doc.DacDigits();
+    m_nElements = doc.Elements();
+    const bool inDigits = doc.UseCorrection() != 0;
     if (inDigits) {
         // The limits as the codes the table gives their levels; the document keeps the index
         // inside the table for any values loaded from a file.
-        m_nLowCode = doc.PhaseToDigits(doc.m_dLowLimit);
-        m_nHighCode = doc.PhaseToDigits(doc.m_dHighLimit);
+        m_nLowCode = doc.PhaseToDigits(doc.LowLimit());
+        m_nHighCode = doc.PhaseToDigits(doc.HighLimit());
     } else {
-        m_dLowLimit = doc.m_dLowLimit;
-        m_dHighLimit = doc.m_dHighLimit;
+        m_dLowLimit = doc.LowLimit();
+        m_dHighLimit = doc.HighLimit();
     }
 
     // Every bound control takes its value, in the order the form exchanges them.
     FormExchange::WriteDouble(m_editAperture, m_dAperture);
     FormExchange::WriteDouble(m_editMaxPhase, m_dMaxPhase);
-    ShowCreationMode(doc.m_nCreationMode);
+    ShowCreationMode(doc.CreationMode());
     m_useCorrection->setChecked(inDigits);
     FormExchange::SetText(m_editPath,
-                          QFile::decodeName(QByteArray::fromStdString(doc.m_strCorrectionPath)));
-    SetNoteText(doc.m_strNote);
+                          QFile::decodeName(QByteArray::fromStdString(doc.CorrectionPath())));
+    SetNoteText(doc.Note());
     FormExchange::WriteInt(m_editDigits, m_nDacDigits);
     FormExchange::WriteInt(m_editElements, m_nElements);
     if (inDigits) {
@@ -335,7 +330,7 @@ void CTessaronView::OnUpdate(DocumentView* /*sender*/, int hint) {
     }
     ShowLimitControls();
 
-    const int values = static_cast<int>(doc.m_phase.size());
+    const int values = static_cast<int>(doc.Phase().size());
     if (m_nCurElement >= values) {
         // The selection handler sets m_nCurElement to -1.
         m_list->DeselectElement();
@@ -362,7 +357,7 @@ void CTessaronView::ShowCreationMode(int mode) {
 }
 
 void CTessaronView::ShowLimitControls() {
-    const bool inDigits = m_document.m_bUseCorrection != 0;
+    const bool inDigits = m_document.UseCorrection() != 0;
     m_editPath->setEnabled(inDigits);
     m_pathLabel->setEnabled(inDigits);
     m_browse->setEnabled(inDigits);
@@ -377,16 +372,16 @@ void CTessaronView::ShowLimitControls() {
 void CTessaronView::RefreshWizardControls() {
     const CTessaronDoc& doc = m_document;
     // The mode buttons go with the page: another view of the document may have switched it.
-    ShowCreationMode(doc.m_nCreationMode);
+    ShowCreationMode(doc.CreationMode());
     ShowWizardPage();
-    m_editMaxJumps->setEnabled(doc.m_bLimitJumps != 0);
-    FormExchange::WriteInt(m_editMaxJumps, doc.m_nMaxJumps);
-    m_limitJumps->setChecked(doc.m_bLimitJumps != 0);
-    m_minVoltage->setChecked(doc.m_bMinVoltage != 0);
+    m_editMaxJumps->setEnabled(doc.LimitJumps() != 0);
+    FormExchange::WriteInt(m_editMaxJumps, doc.MaxJumps());
+    m_limitJumps->setChecked(doc.LimitJumps() != 0);
+    m_minVoltage->setChecked(doc.MinVoltage() != 0);
 }
 
 void CTessaronView::ShowWizardPage() {
-    const int mode = m_document.m_nCreationMode;
+    const int mode = m_document.CreationMode();
     if (m_nPageMode == mode && m_pWizardPage) {
         m_pWizardPage->UpdateData(false);
         return;
@@ -420,10 +415,9 @@ void CTessaronView::ShowWizardPage() {
 }
 
 void CTessaronView::OnCreationMode() {
-    m_document.m_nCreationMode =
-        m_modeDiopters->isChecked() ? CTessaronDoc::MODE_DIOPTERS : CTessaronDoc::MODE_POLYNOMIAL;
     // Every view shows the page of the new mode; the document is not modified by it.
-    m_document.UpdateWizardControls();
+    m_document.SetCreationMode(m_modeDiopters->isChecked() ? CTessaronDoc::MODE_DIOPTERS
+                                                           : CTessaronDoc::MODE_POLYNOMIAL);
 }
 
 void CTessaronView::OnMaxJumping() {
@@ -431,10 +425,9 @@ void CTessaronView::OnMaxJumping() {
 }
 
 void CTessaronView::ReadJumpOptions() {
-    CTessaronDoc& doc = m_document;
-    doc.m_nMaxJumps = numtext::ParseInt(m_editMaxJumps->text().toStdString()).value_or(0);
-    doc.m_bLimitJumps = m_limitJumps->isChecked() ? 1 : 0;
-    doc.m_bMinVoltage = m_minVoltage->isChecked() ? 1 : 0;
+    m_document.SetJumpOptions(m_limitJumps->isChecked(),
+                              numtext::ParseInt(m_editMaxJumps->text().toStdString()).value_or(0),
+                              m_minVoltage->isChecked());
 }
 
 void CTessaronView::OnGenerate() {
@@ -460,7 +453,7 @@ bool CTessaronView::OnApply() {
     // The fields in the form's exchange order; the first bad one stops the read with its
     // message and the focus on it. Nothing reaches the document before every field passed.
     ProfileParameters params;
-    params.limitsInDigits = doc.m_bUseCorrection != 0;
+    params.limitsInDigits = doc.UseCorrection() != 0;
     FormExchange dx(doc.GetPrompter());
     const bool read =
         dx.ReadDouble(m_editAperture, params.aperture, limits::kMinAperture,
@@ -470,8 +463,10 @@ bool CTessaronView::OnApply() {
         dx.ReadInt(m_editDigits, params.dacDigits, limits::kMinDacDigits, limits::kMaxDacDigits) &&
         dx.ReadInt(m_editElements, params.elements, limits::kMinElements, limits::kMaxElements) &&
         (params.limitsInDigits
-             ? dx.ReadInt(m_editLow, params.lowCode, 0, kMaxLimitCode) &&
-                   dx.ReadInt(m_editHigh, params.highCode, 0, kMaxLimitCode)
+             ? dx.ReadInt(m_editLow, params.lowCode, limits::kMinLimitCode,
+                          limits::kMaxLimitCode) &&
+                   dx.ReadInt(m_editHigh, params.highCode, limits::kMinLimitCode,
+                              limits::kMaxLimitCode)
              : dx.ReadDouble(m_editLow, params.lowLimit, limits::kMinLimit, limits::kMaxLimit) &&
                    dx.ReadDouble(m_editHigh, params.highLimit, limits::kMinLimit,
                                  limits::kMaxLimit));
@@ -487,6 +482,7 @@ bool CTessaronView::OnApply() {
     m_nLowCode = params.lowCode;
     m_nHighCode = params.highCode;
 
+    QWidget* failed = nullptr;
     switch (doc.ApplyParameters(params)) {
     case CTessaronDoc::ApplyResult::Applied:
         // The document has updated every view, which disabled "&Apply" here; a focus that was
@@ -496,12 +492,29 @@ bool CTessaronView::OnApply() {
         }
         m_apply->setEnabled(false);
         return true;
+    case CTessaronDoc::ApplyResult::BadAperture:
+        failed = m_editAperture;
+        break;
+    case CTessaronDoc::ApplyResult::BadMaxPhase:
     case CTessaronDoc::ApplyResult::DataOutOfRange:
-        FocusField(m_editMaxPhase);
-        return false;
+        failed = m_editMaxPhase;
+        break;
+    case CTessaronDoc::ApplyResult::BadDacDigits:
+        failed = m_editDigits;
+        break;
+    case CTessaronDoc::ApplyResult::BadElements:
+        failed = m_editElements;
+        break;
+    case CTessaronDoc::ApplyResult::BadLowLimit:
+        failed = m_editLow;
+        break;
+    case CTessaronDoc::ApplyResult::BadHighLimit:
     case CTessaronDoc::ApplyResult::BadLimits:
-        FocusField(m_editHigh);
-        return false;
+        failed = m_editHigh;
+        break;
+    }
+    if (failed != nullptr) {
+        FocusField(failed);
     }
     return false;
 }
@@ -516,7 +529,7 @@ void CTessaronView::OnParamChange() {
 
 namespace {
 
-// The file dialog for a correction table or a path to insert: any file, no default extension.
+// The file dialog for a path to insert: any file, no default extension.
 std::optional<FileChoice> AskAnyFile(Prompter& prompter) {
     FileDialogRequest request;
     request.defaultExtension = std::nullopt;
@@ -526,43 +539,11 @@ std::optional<FileChoice> AskAnyFile(Prompter& prompter) {
 } // namespace
 
 void CTessaronView::OnUseCorrection() {
-    CTessaronDoc& doc = m_document;
-    doc.m_bUseCorrection = m_useCorrection->isChecked() ? 1 : 0;
-    if (doc.m_bUseCorrection) {
-        const bool usable =
-            !doc.m_strCorrectionPath.empty() &&
-            QFileInfo(QFile::decodeName(QByteArray::fromStdString(doc.m_strCorrectionPath)))
-                .isFile() &&
-            doc.LoadCorrectionTable();
-        if (!usable) {
-            const auto choice = AskAnyFile(doc.GetPrompter());
-            if (choice) {
-                doc.m_strCorrectionPath = choice->path;
-                if (!doc.LoadCorrectionTable()) {
-                    doc.m_bUseCorrection = 0;
-                }
-            } else {
-                doc.m_bUseCorrection = 0;
-            }
-        }
-    }
-    // The limits are shown again in the unit that now applies.
-    doc.UpdateAllViews(nullptr, HINT_PARAMS);
-    doc.SetModifiedFlag();
+    m_document.SetUseCorrection(m_useCorrection->isChecked());
 }
 
 void CTessaronView::OnBrowse() {
-    CTessaronDoc& doc = m_document;
-    const auto choice = AskAnyFile(doc.GetPrompter());
-    if (!choice) {
-        return;
-    }
-    doc.m_strCorrectionPath = choice->path;
-    if (!doc.LoadCorrectionTable()) {
-        doc.m_bUseCorrection = 0;
-    }
-    doc.UpdateAllViews(nullptr, HINT_FULL);
-    doc.SetModifiedFlag();
+    m_document.BrowseCorrectionTable();
 }
 
 void CTessaronView::SetNoteText(const std::string& note) {
@@ -592,9 +573,7 @@ void CTessaronView::OnNoteChange() {
     if (m_fillingNote) {
         return;
     }
-    m_document.m_strNote = NoteText();
-    m_document.UpdateNoteInViews(this);
-    m_document.SetModifiedFlag();
+    m_document.SetNote(NoteText(), this);
 }
 
 void CTessaronView::OnInsertPath() {
@@ -636,9 +615,9 @@ void CTessaronView::RefreshElementReadouts() {
     }
     const CTessaronDoc& doc = m_document;
     const double i = m_nCurElement;
-    const double n = doc.m_nElements;
+    const double n = doc.Elements();
     // With a single element there is no spread to measure: it stands at the centre.
-    const double distance = n > 1.0 ? (i - (n - 1.0) / 2.0) / (n - 1.0) * doc.m_dAperture : 0.0;
+    const double distance = n > 1.0 ? (i - (n - 1.0) / 2.0) / (n - 1.0) * doc.Aperture() : 0.0;
     m_distance->setText(QString::fromStdString(numtext::FormatExp(distance, 2, 3)));
     m_current->setText(QString::number(m_nCurElement));
 }

@@ -103,7 +103,7 @@ void CTessaronView::OnPrepareDC(QPainter&, PrintInfo& info) {
     // without values still gives its heading. A page whose predecessor was not laid out in
     // this run has no known start and is not printed.
     const auto page = static_cast<std::size_t>(info.currentPage);
-    const auto values = static_cast<int>(m_document.m_phase.size());
+    const auto values = static_cast<int>(m_document.Phase().size());
     info.continuePrinting =
         page >= 1 && page <= m_pageStarts.size() && (page == 1 || m_pageStarts[page - 1] < values);
 }
@@ -141,16 +141,16 @@ void CTessaronView::OnPrint(QPainter& painter, PrintInfo& info) {
                 QRect(topLeft, QSize(bottomRight.x() - topLeft.x(), bottomRight.y() - topLeft.y())),
                 true);
         }
-        if (m_document.m_bUseCorrection) {
+        if (m_document.UseCorrection()) {
             TextAt(painter, units, info, kHeadingX, -1290,
-                   "Correction table: \"" + QString::fromStdString(m_document.m_strCorrectionPath) +
+                   "Correction table: \"" + QString::fromStdString(m_document.CorrectionPath()) +
                        "\"");
         }
         TextAt(painter, units, info, kHeadingX, -1350,
                QString::fromStdString(
-                   "Maximum phase: " + numtext::FormatExp(m_document.m_dMaxPhase, 3, 3) +
-                   ";   Number of elements: " + std::to_string(m_document.m_nElements) +
-                   ";  Aperture: " + numtext::FormatExp(m_document.m_dAperture, 3, 3)));
+                   "Maximum phase: " + numtext::FormatExp(m_document.MaxPhase(), 3, 3) +
+                   ";   Number of elements: " + std::to_string(m_document.Elements()) +
+                   ";  Aperture: " + numtext::FormatExp(m_document.Aperture(), 3, 3)));
         TextAt(painter, units, info, kHeadingX, -1450, "Elements of data:");
         y = kFirstDataY;
     }
@@ -160,7 +160,7 @@ void CTessaronView::OnPrint(QPainter& painter, PrintInfo& info) {
     painter.setFont(FitFontCell(m_fontData, painter.device(), units.HeightToDevice(kDataHeight),
                                 units.WidthToDevice(kDataWidth)));
     const int bottom = -units.HeightToPaper(info.printableRect.height());
-    const int values = static_cast<int>(m_document.m_phase.size());
+    const int values = static_cast<int>(m_document.Phase().size());
     const int start = m_pageStarts[static_cast<std::size_t>(page - 1)];
     QString line;
     int i = start;
@@ -174,7 +174,7 @@ void CTessaronView::OnPrint(QPainter& painter, PrintInfo& info) {
         } else {
             line += ",  ";
         }
-        line += DataEntry(i, m_document.m_phase[static_cast<std::size_t>(i)]);
+        line += DataEntry(i, m_document.Phase()[static_cast<std::size_t>(i)]);
         if (i % kValuesPerLine == kValuesPerLine - 1) {
             TextAt(painter, units, info, kDataX, y, line);
             y -= kLinePitch;

@@ -59,14 +59,16 @@ QCheckBox* WizardPage::AddCheck(const char* name, const char* text, int x, int y
     return check;
 }
 
-void WizardPage::StepValue(double& value, double step, bool stepValid, int delta, double minValue,
-                           double maxValue) {
+void WizardPage::StepValue(const std::function<double()>& current,
+                           const std::function<void(double)>& store, double step, bool stepValid,
+                           int delta, double minValue, double maxValue) {
     if (!stepValid || delta == 0) {
         return;
     }
     if (!UpdateData(true)) {
         return;
     }
+    const double value = current();
     const double stepped = delta > 0 ? value + step : value - step;
     // The field shows 15 significant digits and the next read takes exactly those, so the
     // document gets that value now: 2.5 + 0.1 becomes 2.6, not 2.6000000000000001. Checking
@@ -76,7 +78,7 @@ void WizardPage::StepValue(double& value, double step, bool stepValid, int delta
     if (!(shown >= minValue && shown <= maxValue)) {
         return;
     }
-    value = shown;
+    store(shown);
     UpdateData(false);
     // Called through a copy: the regeneration refreshes the view, which may replace this page.
     if (const std::function<void()> regenerate = m_regenerate) {

@@ -1,10 +1,11 @@
 // A parameter page of the profile editor's generation wizard, embedded in the profile form.
 //
-// A page edits the document's wizard parameters directly: there are no copies in the view.
-// What is typed reaches the document only through UpdateData(true), which the view calls on
-// "&Generate data" and the page itself before every step of a spin arrow. A spin arrow changes
-// its value by the document's decimal step for it and has the profile generated again at once
-// through the view (the `regenerate` callback), so the graph follows while a lens is tuned.
+// A page edits the document's wizard parameters through its operations: there are no copies in
+// the view. What is typed reaches the document only through UpdateData(true), which the view
+// calls on "&Generate data" and the page itself before every step of a spin arrow. A spin arrow
+// changes its value by the document's decimal step for it and has the profile generated again
+// at once through the view (the `regenerate` callback), so the graph follows while a lens is
+// tuned.
 // Before the first successful "&Generate data" of the page's mode there is no step and the
 // arrows do nothing.
 //
@@ -53,12 +54,14 @@ protected:
                         std::function<void(int)> step);
     QCheckBox* AddCheck(const char* name, const char* text, int x, int y, int width, int height);
 
-    // One arrow step of `value` (a field of the document) by `step`, valid when `stepValid`:
-    // nothing without a valid step; otherwise the page is read (a rejected field ends it), the
-    // value moves up for a positive `delta` and down for a negative one, the page shows it and
-    // the profile is generated again. The value is stepped to what its field will show, and a
-    // step that would leave [minValue, maxValue] is not taken.
-    void StepValue(double& value, double step, bool stepValid, int delta,
+    // One arrow step of a value of the document by `step`, valid when `stepValid`: nothing
+    // without a valid step; otherwise the page is read (a rejected field ends it), the value
+    // (`current()`, as the read left it) moves up for a positive `delta` and down for a
+    // negative one, `store` takes it into the document, the page shows it and the profile is
+    // generated again. The value is stepped to what its field will show, and a step that
+    // would leave [minValue, maxValue] is not taken.
+    void StepValue(const std::function<double()>& current, const std::function<void(double)>& store,
+                   double step, bool stepValid, int delta,
                    double minValue = -std::numeric_limits<double>::infinity(),
                    double maxValue = std::numeric_limits<double>::infinity());
 

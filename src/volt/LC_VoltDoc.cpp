@@ -142,6 +142,12 @@ double CLC_VoltDoc::CodeVoltage(int code) const {
     return static_cast<double>(code) * m_dRefVoltage / steps;
 }
 
+void CLC_VoltDoc::SetComment(const std::string& comment, DocumentView* sender) {
+    m_strComment = comment;
+    UpdateCommentInViews(sender);
+    SetModifiedFlag();
+}
+
 void CLC_VoltDoc::UpdateCommentInViews(DocumentView* sender) {
     const auto views = Views();
     for (DocumentView* view : views) {

@@ -2,7 +2,8 @@
 //
 // Level 1 and level 0 alternate in sections of equal length, starting with level 1. The
 // document shows which voltage each level stands for and is sent to the controller with the
-// same two-codes-per-element arrangement as a profile. It is stored in a .vf file.
+// same two-codes-per-element arrangement as a profile. It is stored in a .vf file. The state is
+// read through const accessors and changed through "&Apply" and SetComment.
 #pragma once
 
 #include "framework/ControllerHost.h"
@@ -61,15 +62,32 @@ public:
     };
     ApplyResult ApplyParameters(const VoltFormTexts& texts);
 
-    // Fills m_elementCodes with the pattern: m_nSection elements at level 1, then as many at
+    // The state, as the form and the file hold it.
+    std::int32_t DacDigits() const { return m_nDacDigits; }
+    std::int32_t Elements() const { return m_nElements; }
+    std::int32_t Section() const { return m_nSection; }
+    std::int32_t Level1() const { return m_nLevel1; }
+    std::int32_t Level0() const { return m_nLevel0; }
+    double RefVoltage() const { return m_dRefVoltage; }
+    // One code per element, as built by the last Apply or as loaded (any count).
+    const std::vector<std::uint16_t>& ElementCodes() const { return m_elementCodes; }
+    // The codes of the last BuildOutputCodes: two per usable element.
+    const std::vector<std::uint16_t>& Codes() const { return m_codes; }
+    const std::string& Comment() const { return m_strComment; }
+
+    // The comment, as typed in `sender` (which already shows it): every other view shows it
+    // and the document is marked modified.
+    void SetComment(const std::string& comment, DocumentView* sender = nullptr);
+
+    // Fills ElementCodes() with the pattern: Section() elements at level 1, then as many at
     // level 0, and so on, cut off at the last element.
     void BuildPattern();
-    // Fills m_codes with the codes a send transmits: two per element, mirrored around the
-    // middle of the DAC range. Elements without a code in m_elementCodes send code 0, the
-    // middle of the range; codes beyond the element count are not sent. m_codes always holds
+    // Fills Codes() with the codes a send transmits: two per element, mirrored around the
+    // middle of the DAC range. Elements without a code in ElementCodes() send code 0, the
+    // middle of the range; codes beyond the element count are not sent. Codes() always holds
     // 2 * UsableElementCount() values.
     void BuildOutputCodes();
-    // The element count that the pattern and the sent codes use: m_nElements kept within
+    // The element count that the pattern and the sent codes use: Elements() kept within
     // 0..512, since a damaged file may hold any count.
     int UsableElementCount() const;
 
@@ -77,8 +95,12 @@ public:
     // Not a number when the digits leave no voltage step (fewer than 2).
     double CodeVoltage(int code) const;
 
-    // Shows m_strComment in every view but the sender.
+    // Shows Comment() in every view but the sender.
     void UpdateCommentInViews(DocumentView* sender);
+
+private:
+    // Tests reach the fields directly, to set up states no operation makes (damaged files).
+    friend struct DocTestAccess;
 
     // Fields, in their declared order.
     std::int32_t m_nDacDigits = 0;

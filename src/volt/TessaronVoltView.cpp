@@ -177,19 +177,19 @@ void CTessaronVoltView::OnInitialUpdate() {
 void CTessaronVoltView::OnUpdate(DocumentView* /*sender*/, int /*hint*/) {
     const CLC_VoltDoc& doc = m_document;
     m_filling = true;
-    FormExchange::WriteInt(m_editElements, doc.m_nElements);
-    FormExchange::WriteInt(m_editDacDigits, doc.m_nDacDigits);
-    FormExchange::WriteInt(m_editSection, doc.m_nSection);
-    FormExchange::WriteInt(m_editLevel1, doc.m_nLevel1);
-    FormExchange::WriteInt(m_editLevel0, doc.m_nLevel0);
-    FormExchange::WriteDouble(m_editRefVoltage, doc.m_dRefVoltage);
+    FormExchange::WriteInt(m_editElements, doc.Elements());
+    FormExchange::WriteInt(m_editDacDigits, doc.DacDigits());
+    FormExchange::WriteInt(m_editSection, doc.Section());
+    FormExchange::WriteInt(m_editLevel1, doc.Level1());
+    FormExchange::WriteInt(m_editLevel0, doc.Level0());
+    FormExchange::WriteDouble(m_editRefVoltage, doc.RefVoltage());
     m_filling = false;
-    SetCommentText(doc.m_strComment);
+    SetCommentText(doc.Comment());
 
     m_apply->setEnabled(false);
     m_graph->update();
-    ShowVoltage(m_voltage0, doc.m_nLevel0);
-    ShowVoltage(m_voltage1, doc.m_nLevel1);
+    ShowVoltage(m_voltage0, doc.Level0());
+    ShowVoltage(m_voltage1, doc.Level1());
 }
 
 void CTessaronVoltView::ShowVoltage(QLabel* label, int code) {
@@ -238,9 +238,7 @@ void CTessaronVoltView::OnCommentChange() {
     if (m_filling) {
         return;
     }
-    m_document.m_strComment = CommentText();
-    m_document.UpdateCommentInViews(this);
-    m_document.SetModifiedFlag();
+    m_document.SetComment(CommentText(), this);
 }
 
 bool CTessaronVoltView::OnApply() {

@@ -15,12 +15,12 @@ protected:
     // A new document for a lens of `diopters` (or a constant polynomial of that value).
     CTessaronDoc& Lens(int mode, int elements, double aperture, double diopters, double high) {
         CTessaronDoc& d = NewDoc();
-        d.m_nCreationMode = mode;
-        d.m_nElements = elements;
-        d.m_dAperture = aperture;
-        d.m_dDiopters = d.m_dCoeff[0] = diopters;
-        d.m_dWaveLength = 1e-06;
-        d.m_dHighLimit = high;
+        DocFields(d).m_nCreationMode = mode;
+        DocFields(d).m_nElements = elements;
+        DocFields(d).m_dAperture = aperture;
+        DocFields(d).m_dDiopters = DocFields(d).m_dCoeff[0] = diopters;
+        DocFields(d).m_dWaveLength = 1e-06;
+        DocFields(d).m_dHighLimit = high;
         return d;
     }
 };
@@ -37,9 +37,9 @@ TEST_F(GenerationTest, GeneratedValuesFoldIntoTheWindow) {
         {kPolynomial, 16, 0.01, 3.0 * M_PI, 0, 2, std::vector<double>(16, 1.0)}};
     for (const auto& [mode, elements, aperture, value, low, high, expected] : cases) {
         CTessaronDoc& d = Lens(mode, elements, aperture, value, high);
-        d.m_dLowLimit = low;
+        DocFields(d).m_dLowLimit = low;
         ASSERT_TRUE(d.GenerateData(true));
-        EXPECT_THAT(d.m_phase, Pointwise(DoubleNear(1e-12), expected)) << elements;
+        EXPECT_THAT(d.Phase(), Pointwise(DoubleNear(1e-12), expected)) << elements;
         EXPECT_EQ(std::tuple(d.IsModified(), view.hints),
                   std::tuple(true, std::vector<int>{HINT_FULL}));
     }
@@ -48,11 +48,11 @@ TEST_F(GenerationTest, GeneratedValuesFoldIntoTheWindow) {
 TEST_F(GenerationTest, DistanceToCentreInMetresOrElementSteps) {
     CTessaronDoc& d = Lens(kDiopters, 5, 0.004, 0, 8);
     EXPECT_EQ(d.DistanceToCentre(4), 0.002);
-    d.m_nCreationMode = kPolynomial;
+    DocFields(d).m_nCreationMode = kPolynomial;
     EXPECT_EQ(d.DistanceToCentre(0), -2.0);
-    d.m_bUseAperture = 1;
+    DocFields(d).m_bUseAperture = 1;
     EXPECT_EQ(d.DistanceToCentre(0), -0.002);
-    d.m_nElements = 1; // a single element lies at the centre, not at "not a number"
+    DocFields(d).m_nElements = 1; // a single element lies at the centre, not at "not a number"
     EXPECT_EQ(d.DistanceToCentre(0), 0.0);
 }
 
@@ -76,7 +76,8 @@ TEST_F(GenerationTest, WrapPhaseFoldsIntoTheWindow) {
         {"huge values do not overflow", 0, 2, false, -1, false, 1e300, true, 0.0, 1e300}};
     CTessaronDoc& d = NewDoc();
     for (const auto& [name, low, high, minVoltage, jumps, first, raw, ok, folded, offset] : cases) {
-        std::tie(d.m_dLowLimit, d.m_dHighLimit, d.m_bMinVoltage, d.m_bLimitJumps, d.m_nMaxJumps) =
+        std::tie(DocFields(d).m_dLowLimit, DocFields(d).m_dHighLimit, DocFields(d).m_bMinVoltage,
+                 DocFields(d).m_bLimitJumps, DocFields(d).m_nMaxJumps) =
             std::tuple(low, high, minVoltage, jumps >= 0, jumps);
         double value = raw, total = 0.0;
         const bool accepted = d.WrapPhase(first, value, total);
@@ -95,21 +96,21 @@ TEST_F(GenerationTest, ImpossibleGenerationsChangeNothing) {
     prompter.ExpectMessages();
     for (const auto& [mode, elements, waveLength, a2, limitJumps] : cases) {
         CTessaronDoc& d = Lens(mode, elements, 0.01, 3.0, 2.0);
-        d.m_phase.assign(256, 0.125);
-        std::tie(d.m_dWaveLength, d.m_dCoeff, d.m_bLimitJumps) =
+        DocFields(d).m_phase.assign(256, 0.125);
+        std::tie(DocFields(d).m_dWaveLength, DocFields(d).m_dCoeff, DocFields(d).m_bLimitJumps) =
             std::tuple(waveLength, std::array<double, 4>{0, 0, a2, 0}, limitJumps);
         EXPECT_FALSE(d.GenerateData(true)) << elements;
         EXPECT_EQ(prompter.shown.at(0).type, unsigned{MB_OK});
         EXPECT_EQ(Messages(),
                   std::vector<std::string>{"Wizard can't generate data, with this parameters"});
-        EXPECT_EQ(d.m_phase, std::vector<double>(256, 0.125));
-        EXPECT_FALSE(d.m_bDioptersStepValid || d.m_bCoeffStepValid || d.IsModified());
+        EXPECT_EQ(d.Phase(), std::vector<double>(256, 0.125));
+        EXPECT_FALSE(d.DioptersStepValid() || d.CoeffStepValid() || d.IsModified());
     }
     // Without the jump limit the steep polynomial folds into the window.
     CTessaronDoc& d = Lens(kPolynomial, 256, 0.01, 0.0, 2.0);
-    d.m_dCoeff[2] = 0.1;
+    DocFields(d).m_dCoeff[2] = 0.1;
     ASSERT_TRUE(d.GenerateData(true));
-    EXPECT_THAT(d.m_phase, Each(AllOf(Ge(0.0), Le(2.0))));
+    EXPECT_THAT(d.Phase(), Each(AllOf(Ge(0.0), Le(2.0))));
 }
 
 TEST(DecimalStep, IsTheResolutionOfTheValue) {
@@ -130,15 +131,15 @@ TEST(DecimalStep, IsTheResolutionOfTheValue) {
 TEST_F(GenerationTest, SpinStepsFollowTheLastSuccessfulGeneration) {
     CTessaronDoc& d = Lens(kDiopters, 256, 0.01, 2.5, 8.0);
     ASSERT_TRUE(d.GenerateData(true));
-    EXPECT_TRUE(d.m_bDioptersStepValid && !d.m_bCoeffStepValid && d.m_dDioptersStep == 0.1);
-    d.m_dDiopters = 300.0; // a spin click regenerates without taking a new step
+    EXPECT_TRUE(d.DioptersStepValid() && !d.CoeffStepValid() && d.DioptersStep() == 0.1);
+    DocFields(d).m_dDiopters = 300.0; // a spin click regenerates without taking a new step
     ASSERT_TRUE(d.GenerateData(false));
-    EXPECT_EQ(d.m_dDioptersStep, 0.1);
-    d.m_nCreationMode = kPolynomial;
-    d.m_dCoeff = {0.0, 0.25, 0.0, 0.0};
+    EXPECT_EQ(d.DioptersStep(), 0.1);
+    DocFields(d).m_nCreationMode = kPolynomial;
+    DocFields(d).m_dCoeff = {0.0, 0.25, 0.0, 0.0};
     ASSERT_TRUE(d.GenerateData(true));
-    EXPECT_TRUE(d.m_bCoeffStepValid);
-    EXPECT_EQ(d.m_dCoeffStep, (std::array<double, 4>{1.0, 0.01, 1.0, 1.0}));
+    EXPECT_TRUE(d.CoeffStepValid());
+    EXPECT_EQ(d.CoeffStep(), (std::array<double, 4>{1.0, 0.01, 1.0, 1.0}));
 }
 
 } // namespace

@@ -22,29 +22,30 @@ TEST_F(ProfileFileTest, NewProfileIsWrittenByteForByte) {
 TEST_F(ProfileFileTest, VersionOneOpensAndEveryFieldSurvivesSaveAndOpen) {
     CTessaronDoc& d = *doc;
     ASSERT_TRUE(d.OnOpenDocument(kData + "/profile-v1.lcp"));
-    EXPECT_EQ(std::tie(d.m_dWaveLength, d.m_dAperture, d.m_dMaxPhase, d.m_dLowLimit, d.m_dHighLimit,
-                       d.m_nMaxJumps, d.m_strNote),
+    EXPECT_EQ(std::tuple(d.WaveLength(), d.Aperture(), d.MaxPhase(), d.LowLimit(), d.HighLimit(),
+                         d.MaxJumps(), d.Note()),
               std::make_tuple(6.33e-07, 0.004, 6.0, 0.0, 6.0, 2, "v1 note"));
-    EXPECT_EQ(d.m_dCoeff, (std::array<double, 4>{0.5, -1.25, 0.01, 2e-05}));
-    EXPECT_EQ(d.m_phase, (std::vector<double>{0.5, 1.0, 1.5, 2.0}));
+    EXPECT_EQ(d.Coeff(), (std::array<double, 4>{0.5, -1.25, 0.01, 2e-05}));
+    EXPECT_EQ(d.Phase(), (std::vector<double>{0.5, 1.0, 1.5, 2.0}));
     // Saved as version 2 with every field a value of its own, so that a field read into the
     // wrong place or not at all makes the next save differ.
-    std::tie(d.m_nCreationMode, d.m_bUseAperture, d.m_bLimitJumps, d.m_bMinVoltage, d.m_nMaxJumps,
-             d.m_dLowLimit, d.m_dHighLimit, d.m_strCorrectionPath, d.m_strNote) =
+    std::tie(DocFields(d).m_nCreationMode, DocFields(d).m_bUseAperture, DocFields(d).m_bLimitJumps,
+             DocFields(d).m_bMinVoltage, DocFields(d).m_nMaxJumps, DocFields(d).m_dLowLimit,
+             DocFields(d).m_dHighLimit, DocFields(d).m_strCorrectionPath, DocFields(d).m_strNote) =
         std::make_tuple(1, 3, 4, 5, -3, 0.5, 5.5, "/lab/tables/lc-12.txt",
                         "first line\r\nsecond line");
-    d.m_phase.back() = 5.999999999999999;
+    DocFields(d).m_phase.back() = 5.999999999999999;
     ASSERT_TRUE(d.OnSaveDocument(dir.File("first.lcp")));
     const std::string first = TempDir::Read(dir.File("first.lcp"));
     EXPECT_EQ(first.substr(0, 4), std::string("\2\0\0\0", 4));
     CTessaronDoc loaded(context);
     ASSERT_TRUE(loaded.OnOpenDocument(dir.File("first.lcp")));
-    EXPECT_TRUE(loaded.m_strNote == d.m_strNote && !loaded.IsModified());
+    EXPECT_TRUE(loaded.Note() == d.Note() && !loaded.IsModified());
     ASSERT_TRUE(loaded.OnSaveDocument(dir.File("second.lcp")));
     EXPECT_EQ(TempDir::Read(dir.File("second.lcp")), first);
     // A data array shorter than the element count opens as stored.
     ASSERT_TRUE(d.OnOpenDocument(kData + "/short-array-v2.lcp"));
-    EXPECT_EQ(std::tie(d.m_nElements, d.m_phase), std::tuple(8, std::vector<double>{1, 2, 3}));
+    EXPECT_EQ(std::tuple(d.Elements(), d.Phase()), std::tuple(8, std::vector<double>{1, 2, 3}));
 }
 
 // A file that does not load is refused with one message and leaves the document untouched.
@@ -72,11 +73,11 @@ TEST_F(ProfileFileTest, BadFilesAreRefusedAndChangeNothing) {
             TempDir::Write(path, *bytes);
         }
         CTessaronDoc& d = NewDoc();
-        d.m_strNote = "kept";
-        d.m_phase = {1.0, 2.0};
+        DocFields(d).m_strNote = "kept";
+        DocFields(d).m_phase = {1.0, 2.0};
         EXPECT_FALSE(d.OnOpenDocument(path));
         EXPECT_EQ(Messages(), std::vector<std::string>{message}) << bytes.value_or("-").size();
-        EXPECT_EQ(std::tie(d.m_strNote, d.m_phase, d.m_nElements, d.GetPathName()),
+        EXPECT_EQ(std::tuple(d.Note(), d.Phase(), d.Elements(), d.GetPathName()),
                   std::tuple("kept", std::vector<double>{1.0, 2.0}, 256, ""));
     }
 }

@@ -12,8 +12,8 @@ const std::string kBadPhases = "Some numbers in array are greater then maximum p
 
 // What the editor's "&Apply" writes: DAC digits, elements, aperture, maximum phase, limits.
 auto Params(const CTessaronDoc& d) {
-    return std::tuple(d.m_nDacDigits, d.m_nElements, d.m_dAperture, d.m_dMaxPhase, d.m_dLowLimit,
-                      d.m_dHighLimit);
+    return std::tuple(d.DacDigits(), d.Elements(), d.Aperture(), d.MaxPhase(), d.LowLimit(),
+                      d.HighLimit());
 }
 
 // File New reads the settings file; values a document cannot work with (an element array of
@@ -28,20 +28,20 @@ TEST_F(DocTest, NewTakesTheUsableSettings) {
     for (const auto& [file, expected] : cases) {
         TempDir::Write(settings.Path(), file);
         EXPECT_EQ(Params(NewDoc()), expected);
-        EXPECT_EQ(doc->m_phase.size(), std::size_t(doc->m_nElements));
+        EXPECT_EQ(doc->Phase().size(), std::size_t(doc->Elements()));
     }
 }
 
 // Cleared data is a change like any other: closing asks to save it.
 TEST_F(DocTest, ClearAsksAndZeroesOnlyOnOkMarkingTheDocumentModified) {
     CTessaronDoc& d = NewDoc();
-    d.m_phase = {1.0, 2.0, 3.0};
+    DocFields(d).m_phase = {1.0, 2.0, 3.0};
     for (const auto& [answer, phase, hints, modified] :
          {std::tuple(IDCANCEL, std::vector<double>{1, 2, 3}, std::vector<int>{}, false),
           std::tuple(IDOK, std::vector<double>{0, 0, 0}, std::vector<int>{HINT_FULL}, true)}) {
         prompter.QueueAnswer(answer);
         d.OnClearData();
-        EXPECT_EQ(std::tie(d.m_phase, view.hints), std::tie(phase, hints));
+        EXPECT_EQ(std::tuple(d.Phase(), view.hints), std::tie(phase, hints));
         EXPECT_EQ(d.IsModified(), modified);
     }
     EXPECT_EQ(prompter.shown.at(1).type, unsigned{MB_OKCANCEL | MB_ICONQUESTION});
@@ -76,7 +76,7 @@ TEST_F(DocTest, NoteReachesTheOtherViews) {
     CTessaronDoc& d = NewDoc();
     RecordingView editor;
     d.AddView(&editor);
-    d.m_strNote = "lens A";
+    DocFields(d).m_strNote = "lens A";
     d.UpdateNoteInViews(&editor);
     EXPECT_TRUE(editor.notes.empty());
     EXPECT_EQ(view.notes, std::vector<std::string>{"lens A"});
@@ -84,41 +84,65 @@ TEST_F(DocTest, NoteReachesTheOtherViews) {
 
 TEST_F(DocTest, ApplyWritesParametersAndResizesKeepingTheValues) {
     CTessaronDoc& d = NewDoc();
-    d.m_phase[0] = 1.5;
-    d.m_phase[255] = 2.5;
+    DocFields(d).m_phase[0] = 1.5;
+    DocFields(d).m_phase[255] = 2.5;
     // The high limit may equal the maximum phase.
     ProfileParameters p{12, 300, 0.02, 4.0, 1.0, 4.0};
     ASSERT_EQ(d.ApplyParameters(p), CTessaronDoc::ApplyResult::Applied);
     EXPECT_EQ(Params(d), std::tuple(12, 300, 0.02, 4.0, 1.0, 4.0));
-    ASSERT_EQ(d.m_phase.size(), 300u);
-    EXPECT_EQ(std::tuple(d.m_phase[255], d.m_phase[299], d.IsModified(), view.readoutRefreshes),
+    ASSERT_EQ(d.Phase().size(), 300u);
+    EXPECT_EQ(std::tuple(d.Phase()[255], d.Phase()[299], d.IsModified(), view.readoutRefreshes),
               std::tuple(2.5, 0.0, true, 1));
     EXPECT_EQ(view.hints, std::vector<int>{HINT_PARAMS});
     p.elements = 100;
     ASSERT_EQ(d.ApplyParameters(p), CTessaronDoc::ApplyResult::Applied);
-    EXPECT_EQ(std::tuple(d.m_phase.size(), d.m_phase[0]), std::tuple(100u, 1.5));
+    EXPECT_EQ(std::tuple(d.Phase().size(), d.Phase()[0]), std::tuple(100u, 1.5));
 }
 
 TEST_F(DocTest, ApplyRefusalsChangeNothing) {
+    using R = CTessaronDoc::ApplyResult;
     const std::string limits =
         "Low limit must be less then high limit.\nHigh limit must be less or equal maximum phase.";
-    // maximum phase, low, high, result, message
-    const std::tuple<double, double, double, CTessaronDoc::ApplyResult, std::string> cases[] = {
-        {2.0, 0.0, 2.0, CTessaronDoc::ApplyResult::DataOutOfRange,
+    const std::string number = "Please enter a number between ",
+                      integer = "Please enter an integer between ";
+    // parameters, result, message
+    const std::tuple<ProfileParameters, R, std::string> cases[] = {
+        {{12, 10, 0.5, 2.0, 0.0, 2.0},
+         R::DataOutOfRange,
          kBadPhases + "2.000000e+000), or smaller than 0. Indexes of this numbers:\n"
                       "007: 3.000000e+000"},
-        {8.0, 2.0, 2.0, CTessaronDoc::ApplyResult::BadLimits, limits},
-        {6.0, 0.0, 6.5, CTessaronDoc::ApplyResult::BadLimits, limits}};
+        {{12, 10, 0.5, 8.0, 2.0, 2.0}, R::BadLimits, limits},
+        {{12, 10, 0.5, 6.0, 0.0, 6.5}, R::BadLimits, limits},
+        // Whoever applies them, the parameters are held to the form's ranges, in its order.
+        {{12, 10, 11.0, 8.0, 0.0, 8.0}, R::BadAperture, number + "0 and 10."},
+        {{12, 10, 0.5, NAN, 0.0, 8.0}, R::BadMaxPhase, number + "0 and 100."},
+        {{20, 0, 0.5, 8.0, 0.0, 8.0}, R::BadDacDigits, integer + "10 and 16."},
+        {{12, 513, 0.5, 8.0, 0.0, 8.0}, R::BadElements, integer + "1 and 512."},
+        {{12, 10, 0.5, 8.0, -1.0, 8.0}, R::BadLowLimit, number + "0 and 100."},
+        {{12, 10, 0.5, 8.0, 0.0, 8.0, true, 0, 70000}, R::BadHighLimit, integer + "0 and 65535."}};
     prompter.ExpectMessages();
-    for (const auto& [maxPhase, low, high, result, message] : cases) {
+    for (const auto& [params, result, message] : cases) {
         CTessaronDoc& d = NewDoc();
-        d.m_phase[7] = 3.0;
-        const auto before = d.m_phase;
-        EXPECT_EQ(d.ApplyParameters({12, 10, 0.5, maxPhase, low, high}), result);
+        DocFields(d).m_phase[7] = 3.0;
+        const auto before = d.Phase();
+        EXPECT_EQ(d.ApplyParameters(params), result);
         EXPECT_EQ(Messages(), std::vector<std::string>{message});
-        EXPECT_EQ(std::tuple(d.m_phase, Params(d), d.IsModified()),
+        EXPECT_EQ(std::tuple(d.Phase(), Params(d), d.IsModified()),
                   std::tuple(before, std::tuple(16, 256, 0.01, 8.0, 0.0, 8.0), false));
     }
+}
+
+TEST_F(DocTest, WizardSettingsOutsideTheirRangesAreRefused) {
+    CTessaronDoc& d = NewDoc();
+    prompter.ExpectMessages();
+    EXPECT_FALSE(d.SetCreationMode(2));
+    EXPECT_FALSE(d.SetPolynomialParameters({0.0, -5.5, 0.0, 0.0}, true));
+    EXPECT_FALSE(d.SetPolynomialParameters({0.0, 0.0, 0.0, NAN}, true));
+    EXPECT_EQ(Messages(), (std::vector<std::string>{"Please enter a number between -5 and 5.",
+                                                    "Please enter a number between -5e-05 and "
+                                                    "5e-05."}));
+    EXPECT_EQ(std::tuple(d.CreationMode(), d.Coeff(), d.UseAperture()),
+              std::tuple(0, std::array<double, 4>{}, 0));
 }
 
 } // namespace

@@ -35,12 +35,12 @@ TEST_F(TransferTest, ExportedDataReadBack) {
     // clang-format on
     for (const auto& [filter, data, text, readBack] : cases) {
         CTessaronDoc& d = Small();
-        d.m_phase = data;
+        DocFields(d).m_phase = data;
         Transfer(d, false, dir.File("out"), filter);
         EXPECT_EQ(std::tuple(TempDir::Read(dir.File("out")), d.IsModified(), view.hints.size()),
                   std::tuple(text, false, 0u));
         Transfer(d, true, dir.File("out"), filter);
-        EXPECT_EQ(std::tie(d.m_phase, view.hints), std::tie(readBack, kParams));
+        EXPECT_EQ(std::tuple(d.Phase(), view.hints), std::tie(readBack, kParams));
         EXPECT_TRUE(d.IsModified());
     }
 }
@@ -61,14 +61,16 @@ TEST_F(TransferTest, ImportsTakeTheFirstNumbersOrChangeNothing) {
         {kPhases, "1 2 x 3\n", unchanged, kInvalid},
         {kPhases, "1 2 nan 3\n", unchanged, kInvalid},
         {kCodes, "40000 70000 40000 40000\n", unchanged, kInvalid}, // no code wider than 16 bits
+        {kCodes, "+32767 -0 +16384 -00\n", {0, 8, 16383 * 8.0 / 32767, 8}, ""},
+        {kCodes, "40000 -7 40000 40000\n", unchanged, kInvalid}, // no negative code
         {kPhases, "1 9.5 2 -1\n", unchanged, badPhases}};
     prompter.ExpectMessages();
     for (const auto& [filter, text, after, message] : cases) {
         CTessaronDoc& d = Small();
-        d.m_phase = unchanged;
+        DocFields(d).m_phase = unchanged;
         TempDir::Write(dir.File("in.txt"), text);
         Transfer(d, true, dir.File("in.txt"), filter);
-        EXPECT_EQ(d.m_phase, after) << text;
+        EXPECT_EQ(d.Phase(), after) << text;
         EXPECT_EQ(Messages(),
                   message.empty() ? std::vector<std::string>{} : std::vector<std::string>{message});
         EXPECT_EQ(std::tuple(d.IsModified(), view.hints), std::tuple(message.empty(), kParams));
@@ -78,7 +80,7 @@ TEST_F(TransferTest, ImportsTakeTheFirstNumbersOrChangeNothing) {
 TEST_F(TransferTest, DialogsOfferTheCorrectedCodesOnlyWithTheTableAndReportBadFiles) {
     CTessaronDoc& d = Small();
     for (int i = 0; i < 3; ++i) {
-        d.m_bUseCorrection = i == 2;
+        DocFields(d).m_bUseCorrection = i == 2;
         prompter.QueueFile(std::nullopt);
         i == 1 ? d.ImportData() : d.ExportData();
     }

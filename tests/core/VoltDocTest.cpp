@@ -2,6 +2,7 @@
 // .vf file, including what a damaged or hand-made file may hold.
 #include "framework/NumberText.h"
 #include "framework/SettingsStore.h"
+#include "support/DocAccess.h"
 #include "support/FakePrompter.h"
 #include "support/TempDir.h"
 #include "volt/LC_VoltDoc.h"
@@ -29,8 +30,8 @@ protected:
     }
     // Runs `build` on a document of the given DAC digits, elements and element codes.
     template <typename Build> void Set(int digits, int elements, const Codes& codes, Build build) {
-        std::tie(doc.m_nDacDigits, doc.m_nElements, doc.m_elementCodes) =
-            std::tie(digits, elements, codes);
+        std::tie(DocFields(doc).m_nDacDigits, DocFields(doc).m_nElements,
+                 DocFields(doc).m_elementCodes) = std::tie(digits, elements, codes);
         (doc.*build)();
     }
     TempDir dir;
@@ -51,11 +52,11 @@ TEST_F(VoltDocTest, NewTakesUsableSettingsOrTheDefaults) {
             TempDir::Write(settings.Path(), ini);
         }
         New();
-        EXPECT_EQ(std::tie(doc.m_nDacDigits, doc.m_nElements, doc.m_nSection, doc.m_nLevel1,
-                           doc.m_nLevel0, doc.m_dRefVoltage),
+        EXPECT_EQ(std::tuple(doc.DacDigits(), doc.Elements(), doc.Section(), doc.Level1(),
+                             doc.Level0(), doc.RefVoltage()),
                   std::make_tuple(digits, elements, 1, 0, 0, 0.0));
-        EXPECT_EQ(doc.m_elementCodes, Codes(static_cast<std::size_t>(elements), 0));
-        EXPECT_TRUE(doc.m_strComment.empty() && doc.m_codes.empty() && !doc.IsModified());
+        EXPECT_EQ(doc.ElementCodes(), Codes(static_cast<std::size_t>(elements), 0));
+        EXPECT_TRUE(doc.Comment().empty() && doc.Codes().empty() && !doc.IsModified());
     }
 }
 
@@ -67,9 +68,10 @@ TEST_F(VoltDocTest, PatternAlternatesSectionsStartingWithLevelOne) {
         {3, -4, 1, 2, {2, 2, 2}}, {3, INT_MAX, 1, 2, {1, 1, 1}}, {2, 1, 65536 + 5, -1, {5, 65535}}};
     // clang-format on
     for (const auto& [elements, section, level1, level0, expected] : cases) {
-        std::tie(doc.m_nSection, doc.m_nLevel1, doc.m_nLevel0) = std::tie(section, level1, level0);
+        std::tie(DocFields(doc).m_nSection, DocFields(doc).m_nLevel1, DocFields(doc).m_nLevel0) =
+            std::tie(section, level1, level0);
         Set(16, elements, {}, &CLC_VoltDoc::BuildPattern);
-        EXPECT_EQ(doc.m_elementCodes, expected) << elements << " by " << section;
+        EXPECT_EQ(doc.ElementCodes(), expected) << elements << " by " << section;
     }
 }
 
@@ -84,20 +86,20 @@ TEST_F(VoltDocTest, OutputCodesMirrorOneCodePerElement) {
     // clang-format on
     for (const auto& [digits, elements, element, sent] : cases) {
         Set(digits, elements, element, &CLC_VoltDoc::BuildOutputCodes);
-        EXPECT_EQ(doc.m_codes, sent) << digits << " digits, " << elements << " elements";
+        EXPECT_EQ(doc.Codes(), sent) << digits << " digits, " << elements << " elements";
     }
     // A count from a damaged file never allocates beyond the largest row.
     for (const int elements : {513, 70000, INT_MAX}) {
         Set(16, elements, {}, &CLC_VoltDoc::BuildPattern);
         doc.BuildOutputCodes();
-        EXPECT_EQ(doc.m_elementCodes.size() * 2, 1024u);
-        EXPECT_EQ(doc.m_codes.size(), 1024u);
+        EXPECT_EQ(doc.ElementCodes().size() * 2, 1024u);
+        EXPECT_EQ(doc.Codes().size(), 1024u);
     }
     // The voltage of a code: the reference over the DAC's steps; none for a DAC without steps.
-    doc.m_dRefVoltage = 5.0;
-    doc.m_nDacDigits = 16;
+    DocFields(doc).m_dRefVoltage = 5.0;
+    DocFields(doc).m_nDacDigits = 16;
     EXPECT_EQ(numtext::FormatFixed(doc.CodeVoltage(32767)), "2.500000");
-    doc.m_nDacDigits = 1;
+    DocFields(doc).m_nDacDigits = 1;
     EXPECT_EQ(numtext::FormatFixed(doc.CodeVoltage(1)), "nan");
 }
 
@@ -114,10 +116,10 @@ TEST_F(VoltDocTest, ApplyWritesTheFieldsBuildsThePatternAndUpdatesEveryView) {
     CountingView form;
     New().AddView(&form);
     ASSERT_EQ(doc.ApplyParameters(With({})), CLC_VoltDoc::ApplyResult::Applied);
-    EXPECT_EQ(std::tie(doc.m_nElements, doc.m_nDacDigits, doc.m_nSection, doc.m_dRefVoltage,
-                       doc.m_strComment),
-              std::make_tuple(10, 16, 2, 5.0, "note"));
-    EXPECT_EQ(doc.m_elementCodes, (Codes{7, 7, 3, 3, 7, 7, 3, 3, 7, 7}));
+    EXPECT_EQ(
+        std::tuple(doc.Elements(), doc.DacDigits(), doc.Section(), doc.RefVoltage(), doc.Comment()),
+        std::make_tuple(10, 16, 2, 5.0, "note"));
+    EXPECT_EQ(doc.ElementCodes(), (Codes{7, 7, 3, 3, 7, 7, 3, 3, 7, 7}));
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(form.hints, std::vector<int>{HINT_FULL});
 }
@@ -153,10 +155,10 @@ TEST_F(VoltDocTest, ApplyStopsAtTheFirstFailingFieldWithItsMessage) {
         EXPECT_EQ(doc.ApplyParameters(c.texts), c.result);
         ASSERT_EQ(prompter.shown.size(), 1u);
         EXPECT_EQ(prompter.shown[0].text, c.message);
-        EXPECT_EQ(std::tie(doc.m_nElements, doc.m_nDacDigits),
+        EXPECT_EQ(std::tuple(doc.Elements(), doc.DacDigits()),
                   std::tie(c.elementsAfter, c.digitsAfter));
-        EXPECT_EQ(doc.m_strComment, c.result == R::BadRefVoltage ? "note" : "");
-        EXPECT_EQ(doc.m_elementCodes, Codes(256, 0));
+        EXPECT_EQ(doc.Comment(), c.result == R::BadRefVoltage ? "note" : "");
+        EXPECT_EQ(doc.ElementCodes(), Codes(256, 0));
         EXPECT_FALSE(doc.IsModified());
         EXPECT_TRUE(form.hints.empty());
     }
@@ -165,7 +167,8 @@ TEST_F(VoltDocTest, ApplyStopsAtTheFirstFailingFieldWithItsMessage) {
 // The example document of the file layout, against a file made by hand.
 TEST_F(VoltDocTest, ExampleIsWrittenAndReadByteForByteAndBadFilesAreRefused) {
     New();
-    std::tie(doc.m_nLevel0, doc.m_nLevel1, doc.m_dRefVoltage, doc.m_nElements, doc.m_nSection) =
+    std::tie(DocFields(doc).m_nLevel0, DocFields(doc).m_nLevel1, DocFields(doc).m_dRefVoltage,
+             DocFields(doc).m_nElements, DocFields(doc).m_nSection) =
         std::make_tuple(100, 200, 5.0, 4, 2);
     doc.BuildPattern();
     doc.BuildOutputCodes(); // never stored
@@ -178,11 +181,11 @@ TEST_F(VoltDocTest, ExampleIsWrittenAndReadByteForByteAndBadFilesAreRefused) {
     TempDir::Write(dir.File("six.vf"), six);
     CLC_VoltDoc loaded(context);
     ASSERT_TRUE(loaded.OnOpenDocument(dir.File("six.vf")));
-    EXPECT_EQ(std::tie(loaded.m_nDacDigits, loaded.m_nLevel0, loaded.m_nLevel1,
-                       loaded.m_dRefVoltage, loaded.m_nElements, loaded.m_nSection),
+    EXPECT_EQ(std::tuple(loaded.DacDigits(), loaded.Level0(), loaded.Level1(), loaded.RefVoltage(),
+                         loaded.Elements(), loaded.Section()),
               std::make_tuple(16, 100, 200, 5.0, 6, 2));
-    EXPECT_EQ(loaded.m_elementCodes, (Codes{200, 200, 100, 100}));
-    EXPECT_TRUE(loaded.m_codes.empty() && loaded.m_strComment.empty() && !loaded.IsModified());
+    EXPECT_EQ(loaded.ElementCodes(), (Codes{200, 200, 100, 100}));
+    EXPECT_TRUE(loaded.Codes().empty() && loaded.Comment().empty() && !loaded.IsModified());
     // Damaged files are refused and change nothing.
     std::vector<std::string> cases = {'\x00' + golden.substr(1), '\x02' + golden.substr(1),
                                       golden.substr(0, 3) + '\x01' + golden.substr(4),
@@ -194,14 +197,14 @@ TEST_F(VoltDocTest, ExampleIsWrittenAndReadByteForByteAndBadFilesAreRefused) {
     for (const auto& bytes : cases) {
         SCOPED_TRACE(testing::PrintToString(bytes));
         TempDir::Write(dir.File("bad.vf"), bytes);
-        New().m_strComment = "kept";
+        DocFields(New()).m_strComment = "kept";
         prompter.shown.clear();
         EXPECT_FALSE(doc.OnOpenDocument(dir.File("bad.vf")));
         ASSERT_EQ(prompter.shown.size(), 1u);
         EXPECT_EQ(prompter.shown[0].text, "Unexpected file format.");
-        EXPECT_EQ(std::tie(doc.m_nElements, doc.m_nDacDigits, doc.m_strComment),
+        EXPECT_EQ(std::tuple(doc.Elements(), doc.DacDigits(), doc.Comment()),
                   std::make_tuple(256, 16, "kept"));
-        EXPECT_EQ(doc.m_elementCodes, Codes(256, 0));
+        EXPECT_EQ(doc.ElementCodes(), Codes(256, 0));
         EXPECT_TRUE(doc.GetPathName().empty());
     }
 }

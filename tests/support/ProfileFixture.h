@@ -3,6 +3,7 @@
 
 #include "framework/SettingsStore.h"
 #include "profile/TessaronDoc.h"
+#include "support/DocAccess.h"
 #include "support/FakePrompter.h"
 #include "support/TempDir.h"
 

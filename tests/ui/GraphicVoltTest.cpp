@@ -3,6 +3,7 @@
 #include "graphs/GraphicVolt.h"
 
 #include "framework/SettingsStore.h"
+#include "support/DocAccess.h"
 #include "support/FakePrompter.h"
 #include "support/TempDir.h"
 #include "volt/LC_VoltDoc.h"
@@ -77,9 +78,9 @@ TEST_F(GraphicVoltTest, CurveAndGridLandOnTheRowsAndColumnEdgesOfTheCodesInsideT
     graph.SetDocument(&doc);
     for (const auto& [digits, codes, client, expected] : cases) {
         SCOPED_TRACE(testing::Message() << digits << " digits, " << expected);
-        doc.m_nDacDigits = digits;
-        doc.m_nElements = INT_MAX; // only the array's own size counts
-        doc.m_elementCodes = codes;
+        DocFields(doc).m_nDacDigits = digits;
+        DocFields(doc).m_nElements = INT_MAX; // only the array's own size counts
+        DocFields(doc).m_elementCodes = codes;
         QImage image(client.right() + 11, client.bottom() + 6, QImage::Format_RGB32);
         image.fill(kOutside);
         QPainter painter(&image);
@@ -103,11 +104,11 @@ TEST_F(GraphicVoltTest, WidgetDrawsItsBorderAndReadsTheDocumentAtEveryPaint) {
     graph.resize(102, 73);
     QImage image = graph.grab().toImage(); // no document: border and white background
     EXPECT_EQ(Probe(image, "red", 0xffffffff), std::to_string(100 * 71));
-    doc.m_nDacDigits = 4;
-    doc.m_elementCodes = {7, 7, 3, 3, 7};
+    DocFields(doc).m_nDacDigits = 4;
+    DocFields(doc).m_elementCodes = {7, 7, 3, 3, 7};
     graph.SetDocument(&doc);
     EXPECT_EQ(Probe(graph.grab().toImage(), "c31", kRed), "1"); // inside the border: +1
-    doc.m_elementCodes[1] = 3;
+    DocFields(doc).m_elementCodes[1] = 3;
     image = graph.grab().toImage();
     EXPECT_EQ(Probe(image, "c31", kRed), "41");
     for (const auto* line : {"r0", "r72"}) {

@@ -84,7 +84,7 @@ TEST_F(GraphicWndTest, LabelsAndGridLinesOfAPlot260High) {
         {0.0, {{243, "0.000"}}, "259"}};
     for (const auto& [maxPhase, labels, gridRows] : cases) {
         SCOPED_TRACE(testing::Message() << "maximum phase " << maxPhase << ", grid " << gridRows);
-        doc->m_dMaxPhase = maxPhase;
+        DocFields(*doc).m_dMaxPhase = maxPhase;
         const int h = gridRows == "49" ? 50 : 260;
         QImage image(300, h, QImage::Format_RGB32), expected = image;
         Draw(image, image.rect());
@@ -141,9 +141,10 @@ TEST_F(GraphicWndTest, CurvesLimitsAndMarkerLandOnTheirRows) {
     QImage image(400, 101, QImage::Format_RGB32);
     for (const auto& [fields, expected] : cases) {
         SCOPED_TRACE(expected);
-        std::tie(doc->m_bUseCorrection, doc->m_correction, doc->m_phase, doc->m_dLowLimit,
-                 doc->m_dHighLimit, doc->m_dMaxPhase, doc->m_nElements, doc->m_nDacDigits,
-                 selected) = fields;
+        std::tie(DocFields(*doc).m_bUseCorrection, DocFields(*doc).m_correction,
+                 DocFields(*doc).m_phase, DocFields(*doc).m_dLowLimit, DocFields(*doc).m_dHighLimit,
+                 DocFields(*doc).m_dMaxPhase, DocFields(*doc).m_nElements,
+                 DocFields(*doc).m_nDacDigits, selected) = fields;
         Draw(image, image.rect()); // finds the label column, then puts it left of the image
         Draw(image, QRect(-graph.Margin(), 0, 400 + graph.Margin(), 101));
         EXPECT_EQ(Probes(image, expected), expected);
@@ -156,9 +157,9 @@ TEST_F(GraphicWndTest, CurvesLimitsAndMarkerLandOnTheirRows) {
 }
 
 TEST_F(GraphicWndTest, PrintingFramesTheGraphInLargerLabelsWithoutMarker) {
-    doc->m_dMaxPhase = 2.0;
-    doc->m_phase = {0.0, 0.0};
-    doc->m_nElements = 2;
+    DocFields(*doc).m_dMaxPhase = 2.0;
+    DocFields(*doc).m_phase = {0.0, 0.0};
+    DocFields(*doc).m_nElements = 2;
     selected = 0;
     for (const bool printing : {false, true}) {
         SCOPED_TRACE(printing ? "printing" : "screen");
@@ -185,9 +186,9 @@ TEST_F(GraphicWndTest, PrintingFramesTheGraphInLargerLabelsWithoutMarker) {
 }
 
 TEST_F(GraphicWndTest, ClickPicksTheElementUnderTheMouse) {
-    doc->m_dMaxPhase = 2.0;
-    doc->m_phase.assign(4, 0.0);
-    doc->m_nElements = 4;
+    DocFields(*doc).m_dMaxPhase = 2.0;
+    DocFields(*doc).m_phase.assign(4, 0.0);
+    DocFields(*doc).m_nElements = 4;
     graph.resize(402, 103);
     graph.grab();
     const int m = graph.Margin();
@@ -207,7 +208,7 @@ TEST_F(GraphicWndTest, ClickPicksTheElementUnderTheMouse) {
         {m + 201, left, 0, -1}};
     for (const auto& [x, button, elements, element] : cases) {
         SCOPED_TRACE(testing::Message() << "x " << x << ", " << elements << " elements");
-        doc->m_nElements = elements;
+        DocFields(*doc).m_nElements = elements;
         clicked.clear();
         QTest::mouseClick(&graph, button, {}, QPoint(x, 50));
         ASSERT_EQ(clicked.count(), element < 0 ? 0 : 1);

@@ -149,7 +149,7 @@ TEST_F(MainFrameTest, PlainStartShowsTheMainMenuWithoutADocumentAndReceiveIsNeve
 TEST_F(MainFrameTest, ConnectSendDisconnectReachTheControllerWithTheTableCodes) {
     Start();
     CLC_VoltDoc& doc = NewVoltTable();
-    EXPECT_EQ(doc.m_elementCodes, (std::vector<std::uint16_t>{7, 7, 3, 3, 7}));
+    EXPECT_EQ(doc.ElementCodes(), (std::vector<std::uint16_t>{7, 7, 3, 3, 7}));
     EXPECT_FALSE(Command(ID_CONTROLLER_SEND)->isEnabled()) << "Send needs an open link";
 
     Connect();

@@ -8,6 +8,7 @@
 #include "shell/DocumentFrame.h"
 #include "shell/MainFrame.h"
 #include "shell/TessaronApp.h"
+#include "support/DocAccess.h"
 #include "support/FakePrompter.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
@@ -60,11 +61,11 @@ protected:
         AppContext context{settings, quiet};
         CTessaronDoc doc(context);
         EXPECT_TRUE(doc.OnNewDocument());
-        doc.m_nElements = count;
-        doc.m_dMaxPhase = 6.0;
-        doc.m_phase.clear();
+        DocFields(doc).m_nElements = count;
+        DocFields(doc).m_dMaxPhase = 6.0;
+        DocFields(doc).m_phase.clear();
         for (int i = 0; i < count; ++i) {
-            doc.m_phase.push_back(i / 100.0);
+            DocFields(doc).m_phase.push_back(i / 100.0);
         }
         // A table for 10 digits: 512 rising codes.
         std::string table;
@@ -72,9 +73,9 @@ protected:
             table += std::to_string(j / 2 + 100) + "\n";
         }
         TempDir::Write(TablePath(), table);
-        doc.m_nDacDigits = 10;
-        doc.m_bUseCorrection = correction ? 1 : 0;
-        doc.m_strCorrectionPath = TablePath();
+        DocFields(doc).m_nDacDigits = 10;
+        DocFields(doc).m_bUseCorrection = correction ? 1 : 0;
+        DocFields(doc).m_strCorrectionPath = TablePath();
         const std::string path = dir.File(name);
         EXPECT_TRUE(doc.OnSaveDocument(path));
         return path;

@@ -23,7 +23,7 @@ protected:
     }
     ~ProfileDataListTest() override { doc->RemoveView(this); }
     void OnUpdate(DocumentView*, int) override {
-        list.SetItemCount(static_cast<int>(doc->m_phase.size()));
+        list.SetItemCount(static_cast<int>(doc->Phase().size()));
     }
 
     QModelIndex Row(int row) const { return list.model()->index(row, 0); }
@@ -32,7 +32,7 @@ protected:
         return list.viewport()->rect().contains(list.visualRect(Row(row)).center());
     }
 
-    CProfileDataList list{NewDoc(), prompter}; // 256 values of 0.0, maximum phase 8
+    CProfileDataList list{NewDoc()}; // 256 values of 0.0, maximum phase 8
 };
 
 TEST_F(ProfileDataListTest, RowsShowIndexAndValueInExponentForm) {
@@ -42,7 +42,7 @@ TEST_F(ProfileDataListTest, RowsShowIndexAndValueInExponentForm) {
                                                           {255, 1e-7, "255: 1.000000e-007"}};
     EXPECT_EQ(list.model()->rowCount(), 256);
     for (const auto& [row, value, text] : cases) {
-        doc->m_phase[row] = value;
+        DocFields(*doc).m_phase[row] = value;
         EXPECT_EQ(Row(row).data().toString(), text);
         EXPECT_EQ(Row(row).data(Qt::EditRole).toString(), QString(text).mid(5)); // bare value
     }
@@ -67,7 +67,7 @@ TEST_F(ProfileDataListTest, AnEditEndsInTheDocumentAndAlwaysRefreshesTheViews) {
         {nullptr, Qt::Key_Return, start, false}};
     for (const auto& [typed, key, stored, refused] : cases) {
         SCOPED_TRACE(testing::Message() << '"' << (typed ? typed : "(untouched)") << "\" " << key);
-        doc->m_phase[5] = start;
+        DocFields(*doc).m_phase[5] = start;
         doc->SetModifiedFlag(false);
         list.SelectElement(5);
         list.EditCurrent();
@@ -86,8 +86,8 @@ TEST_F(ProfileDataListTest, AnEditEndsInTheDocumentAndAlwaysRefreshesTheViews) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !view.hints.empty(); }));
         EXPECT_EQ(view.hints, std::vector<int>{HINT_FULL});
         EXPECT_FALSE(list.IsEditing());
-        EXPECT_EQ(doc->m_phase[5], stored);
-        EXPECT_FALSE(std::signbit(doc->m_phase[5]));
+        EXPECT_EQ(doc->Phase()[5], stored);
+        EXPECT_FALSE(std::signbit(doc->Phase()[5]));
         EXPECT_EQ(doc->IsModified(), stored != start);
         for (const auto& box : prompter.shown) {
             EXPECT_EQ(box.type, MB_OK); // OK button, the default (exclamation) icon
@@ -106,7 +106,7 @@ TEST_F(ProfileDataListTest, DoubleClickEditsTheSelectedItemAndNothingWithoutOne)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !view.hints.empty(); }));
     list.EditCurrent(); // an editor whose item goes away goes with it
     ASSERT_TRUE(QTest::qWaitFor([&] { return list.IsEditing(); }));
-    doc->m_phase.resize(4);
+    DocFields(*doc).m_phase.resize(4);
     list.SetItemCount(4);
     EXPECT_FALSE(list.IsEditing());
     list.DeselectElement();
@@ -146,7 +146,7 @@ TEST_F(ProfileDataListTest, SelectionIsSignalledOnceWithTheIndexOrMinusOneAndScr
 }
 
 TEST_F(ProfileDataListTest, DrawingFormatsOnlyTheVisibleRows) {
-    doc->m_phase.assign(512, 1.0);
+    DocFields(*doc).m_phase.assign(512, 1.0);
     list.SetItemCount(512);
     list.show();
     const int visible = list.viewport()->height() / list.visualRect(Row(0)).height() + 1;

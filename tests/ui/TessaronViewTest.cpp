@@ -13,6 +13,7 @@
 #include "shell/DocumentFrame.h"
 #include "shell/MainFrame.h"
 #include "shell/TessaronApp.h"
+#include "support/DocAccess.h"
 #include "support/FakePrompter.h"
 #include "support/TempDir.h"
 #include "ui/DialogUnits.h"
@@ -83,9 +84,9 @@ protected:
         Fill({{IDC_DIGITS, "10"}});
         ASSERT_TRUE(view->OnApply());
         TempDir::Write(dir.File("table.txt"), TableText());
-        doc->m_strCorrectionPath = dir.File("table.txt");
+        DocFields(*doc).m_strCorrectionPath = dir.File("table.txt");
         Click(IDC_USE_CORRECTION);
-        ASSERT_TRUE(doc->m_bUseCorrection);
+        ASSERT_TRUE(doc->UseCorrection());
     }
 
     TempDir dir;
@@ -98,15 +99,15 @@ protected:
 };
 
 TEST_F(ProfileViewTest, ApplyResizesTheDataKeepingValuesAndAppendingZeros) {
-    doc->m_phase.assign(256, 1.5);
+    DocFields(*doc).m_phase.assign(256, 1.5);
     doc->UpdateAllViews(nullptr);
     EXPECT_FALSE(Button(IDC_APPLY)->isEnabled());
     Fill({{IDC_ELEMENTS, "300"}});
     EXPECT_TRUE(Button(IDC_APPLY)->isEnabled());
     QTest::mouseClick(Button(IDC_APPLY), Qt::LeftButton);
-    ASSERT_EQ(doc->m_phase.size(), 300u);
-    EXPECT_EQ(doc->m_phase[255], 1.5);
-    EXPECT_EQ(std::vector<double>(doc->m_phase.begin() + 256, doc->m_phase.end()),
+    ASSERT_EQ(doc->Phase().size(), 300u);
+    EXPECT_EQ(doc->Phase()[255], 1.5);
+    EXPECT_EQ(std::vector<double>(doc->Phase().begin() + 256, doc->Phase().end()),
               std::vector<double>(44, 0.0));
     EXPECT_TRUE(doc->IsModified());
     EXPECT_FALSE(Button(IDC_APPLY)->isEnabled());
@@ -117,7 +118,7 @@ TEST_F(ProfileViewTest, ApplyResizesTheDataKeepingValuesAndAppendingZeros) {
     view->DataList()->SelectElement(280);
     Fill({{IDC_ELEMENTS, "100"}});
     ASSERT_TRUE(view->OnApply());
-    EXPECT_EQ(doc->m_phase, std::vector<double>(100, 1.5));
+    EXPECT_EQ(doc->Phase(), std::vector<double>(100, 1.5));
     // The selection lay beyond the new end: it is gone, and so are the read-outs.
     EXPECT_EQ(view->CurrentElement(), -1);
     EXPECT_TRUE(Edit(IDC_CURRENT)->text().isEmpty());
@@ -138,7 +139,7 @@ TEST_F(ProfileViewTest, ApplyResizesTheDataKeepingValuesAndAppendingZeros) {
 
 TEST_F(ProfileViewTest, ApplyRefusesBadLimitsAndDataWithTheirMessageAndFocus) {
     prompter.ExpectMessages();
-    doc->m_phase[7] = 6.0;
+    DocFields(*doc).m_phase[7] = 6.0;
     const std::string k205 = LoadString(IDS_LIMITS_PHASE), k206 = LoadString(IDS_LIMITS_DAC),
                       k208 = LoadString(IDS_LIMITS_TABLE), k214 = "Some numbers in array",
                       kElements = "Please enter an integer between 1 and 512.",
@@ -159,11 +160,11 @@ TEST_F(ProfileViewTest, ApplyRefusesBadLimitsAndDataWithTheirMessageAndFocus) {
         {true, {{IDC_LOW, "70000"}}, kCode, IDC_LOW},
     };
     for (const auto& c : cases) {
-        if (c.table && !doc->m_bUseCorrection) {
+        if (c.table && !doc->UseCorrection()) {
             UseTable();
         }
         const auto limits = [&] {
-            return std::make_tuple(doc->m_dLowLimit, doc->m_dHighLimit, doc->m_dMaxPhase);
+            return std::make_tuple(doc->LowLimit(), doc->HighLimit(), doc->MaxPhase());
         };
         const auto before = limits();
         prompter.shown.clear();
@@ -198,11 +199,11 @@ TEST_F(ProfileViewTest, CorrectionSwitchUsesAValidTableAndOtherwiseAsks) {
 
     // Off, and on again with no path: the dialog asks, Cancel leaves the box clear.
     Click(IDC_USE_CORRECTION);
-    doc->m_strCorrectionPath.clear();
+    DocFields(*doc).m_strCorrectionPath.clear();
     prompter.QueueFile(std::nullopt);
     Click(IDC_USE_CORRECTION);
     EXPECT_EQ(prompter.fileRequests.size(), 1u);
-    EXPECT_FALSE(doc->m_bUseCorrection);
+    EXPECT_FALSE(doc->UseCorrection());
     EXPECT_FALSE(box->isChecked());
     EXPECT_FALSE(Button(IDC_BROWSE)->isEnabled());
     EXPECT_EQ(Edit(IDC_HIGH)->text(), "8");
@@ -214,12 +215,12 @@ TEST_F(ProfileViewTest, UpArrowAfterGeneratingStepsTheDioptersAndGeneratesAgain)
     diopters->selectAll();
     QTest::keyClicks(diopters, "2.5");
     QTest::mouseClick(Button(IDC_GENERATE), Qt::LeftButton);
-    const std::vector<double> first = doc->m_phase;
+    const std::vector<double> first = doc->Phase();
     EXPECT_NE(first, std::vector<double>(256, 0.0));
     QTest::keyClick(diopters, Qt::Key_Up);
-    EXPECT_EQ(doc->m_dDiopters, 2.6);
+    EXPECT_EQ(doc->Diopters(), 2.6);
     EXPECT_EQ(diopters->text(), "2.6");
-    EXPECT_NE(doc->m_phase, first);
+    EXPECT_NE(doc->Phase(), first);
 }
 
 TEST_F(ProfileViewTest, EnlargedFrameMovesAndStretchesControlsAndRestoresThemExactly) {
@@ -289,14 +290,14 @@ TEST_F(ProfileViewTest, TwoViewsShareTheNoteAndTheCreationModeWithoutOneEchoingT
     auto second = std::make_unique<CTessaronView>(*doc);
     second->OnInitialUpdate();
     QTest::keyClicks(view->Control(IDC_NOTE), "lens A");
-    EXPECT_EQ(doc->m_strNote, "lens A");
+    EXPECT_EQ(doc->Note(), "lens A");
     EXPECT_EQ(qobject_cast<QPlainTextEdit*>(second->Control(IDC_NOTE))->toPlainText(), "lens A");
     EXPECT_TRUE(doc->IsModified());
 
     // The mode replaces the page in both views and is no change of the profile.
     doc->SetModifiedFlag(false);
     Click(IDC_MODE_POLYNOMIAL);
-    EXPECT_EQ(doc->m_nCreationMode, 1);
+    EXPECT_EQ(doc->CreationMode(), 1);
     for (CTessaronView* v : {view, second.get()}) {
         EXPECT_NE(v->Page()->findChild<QLineEdit*>("a0"), nullptr);
         EXPECT_TRUE(qobject_cast<QRadioButton*>(v->Control(IDC_MODE_POLYNOMIAL))->isChecked());
@@ -340,17 +341,17 @@ TEST_F(ProfileViewTest, EditDataFollowsTheSelection) {
 TEST_F(ProfileViewTest, SendLoadsTheTableAndDeliversTheCorrectedCodes) {
     Command(ID_CONTROLLER_CONNECT)->trigger();
     ASSERT_TRUE(Idle());
-    doc->m_nElements = 3;
-    doc->m_phase = {0.0, 4.0, 8.0};
-    doc->m_nDacDigits = 10;
+    DocFields(*doc).m_nElements = 3;
+    DocFields(*doc).m_phase = {0.0, 4.0, 8.0};
+    DocFields(*doc).m_nDacDigits = 10;
     TempDir::Write(dir.File("table.txt"), TableText());
-    doc->m_strCorrectionPath = dir.File("table.txt");
-    doc->m_bUseCorrection = 1; // the table is loaded by the send itself
+    DocFields(*doc).m_strCorrectionPath = dir.File("table.txt");
+    DocFields(*doc).m_bUseCorrection = 1; // the table is loaded by the send itself
     Command(ID_CONTROLLER_SEND)->trigger();
     ASSERT_TRUE(Idle());
     // Levels 0, 255, 511 through the table: 100, 227, 355 above S = 512, S - 1 - entry below.
     const std::vector<std::uint16_t> corrected{612, 739, 867, 411, 284, 156};
-    EXPECT_EQ(doc->m_codes, corrected);
+    EXPECT_EQ(doc->Codes(), corrected);
     const auto commands = app->Simulator()->Commands();
     ASSERT_EQ(commands.size(), 3u);
     EXPECT_EQ(commands[2].codes, corrected);

@@ -3,6 +3,7 @@
 #include "volt/TessaronVoltView.h"
 
 #include "framework/SettingsStore.h"
+#include "support/DocAccess.h"
 #include "support/FakePrompter.h"
 #include "support/TempDir.h"
 #include "volt/VoltChildFrame.h"
@@ -87,7 +88,7 @@ TEST_F(VoltViewTest, ApplyRefusesAFieldWithItsMessageAndFocusesIt) {
         EXPECT_EQ(Get(focus)->selectedText(), Get(focus)->text());
         EXPECT_TRUE(Apply()->isEnabled());
         EXPECT_FALSE(doc.IsModified());
-        EXPECT_EQ(doc.m_nDacDigits, digitsAfter);
+        EXPECT_EQ(doc.DacDigits(), digitsAfter);
     }
 }
 
@@ -100,7 +101,8 @@ TEST_F(VoltViewTest, VoltagesOfTheLevelCodes) {
         {1, 5.0, 1, 0, "nan", "nan"}, // digits from a damaged file leave no voltage step
     };
     for (const auto& [digits, ref, level1, level0, voltage1, voltage0] : cases) {
-        std::tie(doc.m_nDacDigits, doc.m_dRefVoltage, doc.m_nLevel1, doc.m_nLevel0) =
+        std::tie(DocFields(doc).m_nDacDigits, DocFields(doc).m_dRefVoltage,
+                 DocFields(doc).m_nLevel1, DocFields(doc).m_nLevel0) =
             std::tie(digits, ref, level1, level0);
         view->OnUpdate(nullptr, HINT_FULL);
         EXPECT_EQ(Get<QLabel>(View::IDC_VOLTAGE1)->text().toStdString(), voltage1);
@@ -132,7 +134,7 @@ TEST_F(VoltViewTest, InsertPathReplacesTheSelection) {
     prompter.QueueFile(FileChoice{"/data/run 2/new.vf", 1});
     prompter.QueueFile(std::nullopt);
     QTest::mouseClick(view->Control(View::IDC_INSERT_PATH), Qt::LeftButton);
-    EXPECT_EQ(doc.m_strComment, "see /data/run 2/new.vf now");
+    EXPECT_EQ(doc.Comment(), "see /data/run 2/new.vf now");
     ASSERT_EQ(prompter.fileRequests.size(), 1u);
     EXPECT_EQ(prompter.fileRequests[0].filter, "");
     EXPECT_FALSE(prompter.fileRequests[0].defaultExtension.has_value());
@@ -145,24 +147,24 @@ TEST_F(VoltViewTest, CommentAndApplyReachTheDocumentAndEveryViewAtOnce) {
     View second(doc, nullptr);
     second.OnInitialUpdate();
     QTest::keyClicks(Comment(), "lens A");
-    EXPECT_EQ(doc.m_strComment, "lens A");
+    EXPECT_EQ(doc.Comment(), "lens A");
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(Comment(&second)->toPlainText(), "lens A");
     // A comment shown by a view is no edit, and an edit keeps the comment's line breaks.
     doc.SetModifiedFlag(false);
-    doc.m_strComment = "from\r\nfile";
+    DocFields(doc).m_strComment = "from\r\nfile";
     second.OnUpdate(nullptr, HINT_FULL);
     EXPECT_FALSE(doc.IsModified());
     EXPECT_FALSE(Apply(&second)->isEnabled());
     Comment(&second)->moveCursor(QTextCursor::End);
     QTest::keyClicks(Comment(&second), "s");
-    EXPECT_EQ(doc.m_strComment, "from\r\nfiles");
+    EXPECT_EQ(doc.Comment(), "from\r\nfiles");
     EXPECT_EQ(Comment()->toPlainText(), "from\nfiles");
     // Apply (Enter, too) builds the pattern and shows it in every view.
     doc.SetModifiedFlag(false);
     Fill({{kElements, "5"}, {kSection, "2"}, {kLevel1, "7"}, {kLevel0, "3"}, {kRef, "2.5"}});
     QTest::keyClick(Get(kRef), Qt::Key_Return);
-    EXPECT_EQ(doc.m_elementCodes, (std::vector<std::uint16_t>{7, 7, 3, 3, 7}));
+    EXPECT_EQ(doc.ElementCodes(), (std::vector<std::uint16_t>{7, 7, 3, 3, 7}));
     EXPECT_TRUE(doc.IsModified());
     EXPECT_FALSE(Apply()->isEnabled());
     EXPECT_EQ(Get(kSection, &second)->text(), "2");

@@ -24,7 +24,7 @@ protected:
     void MakePage(int mode, const Typed& typed = {}) {
         delete page;
         CTessaronDoc& d = NewDoc();
-        d.m_nCreationMode = mode;
+        DocFields(d).m_nCreationMode = mode;
         auto regenerate = [this] {
             if (++regenerations > 0 && page->UpdateData(true)) {
                 doc->GenerateData(false);
@@ -72,8 +72,8 @@ TEST_F(WizardPagesTest, RefusedFieldShowsItsMessageFocusesItAndTakesNothing) {
         EXPECT_EQ(Messages(), std::vector<std::string>{message});
         EXPECT_EQ(QApplication::focusWidget(), Field(focus));
         // Nothing of the page reached the document, not even the fields before the bad one.
-        EXPECT_TRUE(doc->m_dCoeff == (std::array<double, 4>{}) && doc->m_dDiopters == 0.0 &&
-                    doc->m_dWaveLength == 7.8e-07);
+        EXPECT_TRUE(doc->Coeff() == (std::array<double, 4>{}) && doc->Diopters() == 0.0 &&
+                    doc->WaveLength() == 7.8e-07);
     }
 }
 
@@ -113,7 +113,7 @@ TEST_F(WizardPagesTest, SpinArrowStepsByTheDecimalStepAndRegenerates) {
         EXPECT_TRUE(c.messages.empty() ||
                     QApplication::focusWidget() == Field(c.typedAfter[0].first));
         // The document holds the value shown, and the profile was made from it.
-        const double value = diopters ? doc->m_dDiopters : doc->m_dCoeff[c.field[1] - '0'];
+        const double value = diopters ? doc->Diopters() : doc->Coeff()[c.field[1] - '0'];
         EXPECT_TRUE(c.regenerations == 0 ||
                     (value == Field(c.field)->text().toDouble() && doc->IsModified()));
     }
