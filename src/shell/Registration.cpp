@@ -1,5 +1,7 @@
 #include "shell/Registration.h"
 
+#include "framework/AsciiText.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
@@ -185,23 +187,11 @@ void RemoveIcons(const Dir& dataHome, CleanUpResult& result) {
     }
 }
 
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
+using asciitext::Trim;
 
 bool IsOurMimeType(std::string_view key) {
-    return std::any_of(std::begin(kMimeTypes), std::end(kMimeTypes), [key](std::string_view type) {
-        return std::equal(key.begin(), key.end(), type.begin(), type.end(), [](char a, char b) {
-            const auto lower = [](char c) {
-                return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-            };
-            return lower(a) == lower(b);
-        });
-    });
+    return std::any_of(std::begin(kMimeTypes), std::end(kMimeTypes),
+                       [key](std::string_view type) { return asciitext::EqualNoCase(key, type); });
 }
 
 // One line of an association list without its '\n'. Returns nothing when the line stays as
