@@ -45,13 +45,19 @@ public:
 
     // Shows `text` in a modal message box of `type`; returns the button pressed.
     virtual int MessageBox(const std::string& text, unsigned type) = 0;
+    // The same with a detail under the text: the file concerned, the system's reason. The
+    // window shows it as the box's informative text; by default it is a line of its own
+    // under the text (how the console prints it).
+    virtual int DetailedMessageBox(const std::string& text, const std::string& detail,
+                                   unsigned type);
     virtual std::optional<FileChoice> AskOpenFile(const FileDialogRequest& request) = 0;
     virtual std::optional<FileChoice> AskSaveFile(const FileDialogRequest& request) = 0;
     virtual void BeginWaitCursor() {}
     virtual void EndWaitCursor() {}
 
-    // A message from the string table.
+    // A message from the string table, with a detail line when one is given.
     int Message(int stringId, unsigned type = MB_OK);
+    int Message(int stringId, const std::string& detail, unsigned type = MB_OK);
 };
 
 // Shows the wait cursor for the lifetime of the object.
