@@ -21,6 +21,8 @@ class ControllerSimulator;
 class DocTemplate;
 class Prompter;
 class PrintableView;
+struct PdfSetup;
+struct PrintResult;
 class QPrinter;
 class QtPrompter;
 class SettingsStore;
@@ -93,7 +95,7 @@ public:
     // failure's message).
     bool PrintView(PrintableView& view, PrintCommand command);
     // Prints a view's report into a PDF file on A4 paper; the file is replaced only when the
-    // whole report has been written.
+    // whole report has been written, every byte checked.
     bool PrintToPdf(PrintableView& view, const QString& path);
     // The printer that Print Setup, the print dialog and the preview share.
     QPrinter& Printer();
@@ -128,6 +130,10 @@ private:
     void UpdateFrameTitles(OpenDocument& entry);
     OpenDocument* EntryOf(const Document& document) const;
     bool PrintFromCommandLine();
+    // Whether a print run reached its target; says why not when it did not.
+    bool CheckPrinted(const PrintResult& result, const QString& target);
+    // Writes a view's report as a PDF file (see PrintToPdf); false after the failure's message.
+    bool WritePdf(PrintableView& view, const PdfSetup& setup, const QString& path);
     bool IsPrintRun() const { return m_options.printDirect || !m_options.printPdf.isEmpty(); }
 
     AppOptions m_options;

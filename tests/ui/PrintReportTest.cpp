@@ -1,6 +1,7 @@
 // The printed profile report, read back from real PDF files with pdftotext: the heading, the
 // values four to a line over as many pages as they need, printing from the command line, the
 // print command and the print preview.
+#include "framework/SafeFile.h"
 #include "framework/SettingsStore.h"
 #include "profile/TessaronDoc.h"
 #include "profile_ui/TessaronView.h"
@@ -10,6 +11,7 @@
 #include "shell/TessaronApp.h"
 #include "support/FakePrompter.h"
 #include "support/RunProcess.h"
+#include "support/ScratchMount.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
@@ -19,7 +21,11 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <cerrno>
 #include <ctime>
+#include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -217,6 +223,86 @@ TEST_F(PrintReportTest, CommandLineFailuresKeepTheOldPdfAndEndWithAnError) {
     prompter.shown.clear();
     EXPECT_EQ(PrintPdf(SaveProfile("lens.lcp", 4, false), dir.File("none/report.pdf")), 1);
     EXPECT_FALSE(prompter.shown.empty());
+}
+
+// A write that fails on the way: every byte after the first `g_budget` is refused as a full
+// disk refuses it.
+std::size_t g_budget = 0;
+ssize_t FullAfterBudget(int fd, const void* data, std::size_t size) {
+    if (g_budget == 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    const std::size_t n = std::min(size, g_budget);
+    g_budget -= n;
+    return ::write(fd, data, n);
+}
+
+// Every way a report reaches a PDF file (the command line, the print dialog's file, the
+// preview's print button) reports a write that fails, says why, and keeps the old file as it
+// was: on a disk that fills up part way, on /dev/full, and on a real full file system.
+TEST_F(PrintReportTest, AFailedPdfWriteKeepsTheOldFileAndSaysWhy) {
+    const std::string profile = SaveProfile("lens.lcp", 512, false);
+    const std::string folder = dir.File("out");
+    const ScratchMount full(folder, "size=24k");
+    if (!full.Mounted()) {
+        std::filesystem::create_directory(folder);
+    }
+    const std::string pdf = folder + "/report.pdf";
+    const std::string old(8000, 'o'); // an earlier report, which fits
+    TempDir::Write(pdf, old);
+
+    AppOptions options;
+    options.settingsPath = dir.File("tessaron.ini");
+    options.documents << QString::fromStdString(profile);
+    CTessaronApp app(options, &prompter);
+    ASSERT_TRUE(app.InitInstance());
+    QPrinter& printer = app.Printer();
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(pdf));
+    app.SetPrintDialog([](QPrinter&) { return true; });
+    auto& view = *qobject_cast<CTessaronView*>(app.MainFrame()->ActiveChildFrame()->widget());
+    const auto previewPrint = [&] {
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->findChild<QPrintPreviewWidget*>()->print();
+            dialog->reject();
+        });
+        app.PrintView(view, PrintCommand::Preview);
+    };
+    const std::function<void()> runs[] = {
+        [&] { EXPECT_EQ(PrintPdf(profile, pdf), 1); },
+        [&] { EXPECT_FALSE(app.PrintView(view, PrintCommand::Dialog)); },
+        previewPrint,
+    };
+    prompter.ExpectMessages();
+    const auto expectRefused = [&](const std::string& target, const std::string& reason) {
+        ASSERT_EQ(prompter.shown.size(), 1u);
+        EXPECT_EQ(prompter.shown[0].text, "Cannot write to \"" + target + "\".");
+        EXPECT_EQ(prompter.shown[0].detail, reason);
+        EXPECT_EQ(TempDir::Read(pdf), old);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+        prompter.shown.clear();
+    };
+    for (std::size_t run = 0; run < std::size(runs); ++run) {
+        SCOPED_TRACE(run);
+        for (const std::size_t budget : {std::size_t{0}, std::size_t{5000}}) {
+            g_budget = budget;
+            const safefile::ScopedWriteCall failing(&FullAfterBudget);
+            runs[run]();
+            expectRefused(pdf, "No space left on device");
+        }
+        if (full.Mounted()) {
+            runs[run]();
+            expectRefused(pdf, "No space left on device");
+        }
+    }
+    EXPECT_EQ(PrintPdf(profile, "/dev/full"), 1);
+    expectRefused("/dev/full", "No space left on device");
+    if (!full.Mounted()) {
+        GTEST_SKIP() << "written with failures put in; no tmpfs could be mounted for a real one";
+    }
 }
 
 TEST_F(PrintReportTest, PrintCommandAndPreviewShowTheSamePagesAsThePdf) {
