@@ -126,6 +126,7 @@ CTessaronApp::CTessaronApp(AppOptions options, Prompter* prompter)
         m_qtPrompter = std::make_unique<QtPrompter>();
         m_prompter = m_qtPrompter.get();
     }
+    m_notices = std::make_unique<DeferringPrompter>(*m_prompter);
 }
 
 CTessaronApp::~CTessaronApp() {
@@ -148,7 +149,7 @@ bool CTessaronApp::InitInstance() {
         m_qtPrompter->SetParentWidget(m_mainFrame.get());
     }
     m_context =
-        std::make_unique<AppContext>(AppContext{*m_settings, *m_prompter, m_mainFrame.get()});
+        std::make_unique<AppContext>(AppContext{*m_settings, *m_notices, m_mainFrame.get()});
 
     if (!m_options.unregister && !IsPrintRun()) {
         m_protocol = std::make_unique<CLC_Protocol>(*m_settings, *m_mainFrame);
@@ -174,6 +175,8 @@ bool CTessaronApp::InitInstance() {
     }
     m_mainFrame->show();
     m_mainFrame->UpdateCommandStates();
+    // What went wrong with the command line's files, over the window with the ones that opened.
+    m_notices->Release();
     return true;
 }
 
@@ -298,8 +301,10 @@ bool CTessaronApp::ProcessShellCommand() {
         m_exitCode = PrintFromCommandLine() ? 0 : 1;
         return false;
     }
+    // A file that does not open must not keep the ones after it waiting behind its message:
+    // the messages follow once every file has been tried, and the program starts all the same.
+    m_notices->Hold();
     for (const QString& path : m_options.documents) {
-        // A file that does not open has said so; the program starts all the same.
         OpenDocumentFile(path);
     }
     return true;

@@ -18,6 +18,7 @@ class CLC_Protocol;
 class CMainFrame;
 class DocumentFrame;
 class ControllerSimulator;
+class DeferringPrompter;
 class DocTemplate;
 class Prompter;
 class PrintableView;
@@ -140,6 +141,8 @@ private:
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<QtPrompter> m_qtPrompter;
     Prompter* m_prompter = nullptr;
+    // The documents' prompter: holds their notices back while the command line's files open.
+    std::unique_ptr<DeferringPrompter> m_notices;
     RecentFileList m_recentFiles;
     std::vector<std::unique_ptr<DocTemplate>> m_templates;
     std::unique_ptr<AppContext> m_context;
