@@ -2,7 +2,7 @@
 // it prints, its exit status, and that a refused command writes nothing.
 #include "ControllerSimulator.h"
 #include "support/CliFixture.h"
-#include "support/ScratchMount.h"
+#include "support/DiskFaults.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

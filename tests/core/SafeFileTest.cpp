@@ -1,7 +1,7 @@
 // Whole-file reads with a size limit, and writes that replace a file atomically.
 #include "framework/SafeFile.h"
 
-#include "support/ScratchMount.h"
+#include "support/DiskFaults.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
@@ -98,20 +98,6 @@ TEST(SafeFile, FailedWriteLeavesEverythingAsItWas) {
     }
 }
 
-// A write call that takes `g_budget` bytes more and then fails with `g_failure`, as a disk that
-// fills up or a device that breaks.
-std::size_t g_budget = 0;
-int g_failure = 0;
-ssize_t FailingWrite(int fd, const void* data, std::size_t size) {
-    if (g_budget == 0) {
-        errno = g_failure;
-        return -1;
-    }
-    const std::size_t n = std::min(size, g_budget);
-    g_budget -= n;
-    return ::write(fd, data, n);
-}
-
 // A write that fails anywhere, at the first byte, inside or at the last one, leaves the old file
 // byte for byte and no new file beside it, and says why; the whole file also goes through a
 // write call that takes a few bytes at a time.
@@ -125,9 +111,7 @@ TEST(SafeFile, AWriteThatFailsOnTheWayReplacesNothing) {
     for (const auto& [budget, failure] : failures) {
         SCOPED_TRACE(budget);
         TempDir::Write(path, old);
-        g_budget = budget;
-        g_failure = failure;
-        const safefile::ScopedWriteCall broken(&FailingWrite);
+        const FailingWrites broken(budget, failure);
         int error = 0;
         EXPECT_FALSE(safefile::WriteAtomically(path, data, &error));
         EXPECT_EQ(error, failure);

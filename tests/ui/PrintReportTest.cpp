@@ -1,7 +1,6 @@
 // The printed profile report, read back from real PDF files with pdftotext: the heading, the
 // values four to a line over as many pages as they need, printing from the command line, the
 // print command and the print preview.
-#include "framework/SafeFile.h"
 #include "framework/SettingsStore.h"
 #include "profile/TessaronDoc.h"
 #include "profile_ui/TessaronView.h"
@@ -9,9 +8,9 @@
 #include "shell/DocumentFrame.h"
 #include "shell/MainFrame.h"
 #include "shell/TessaronApp.h"
+#include "support/DiskFaults.h"
 #include "support/FakePrompter.h"
 #include "support/RunProcess.h"
-#include "support/ScratchMount.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
@@ -225,19 +224,6 @@ TEST_F(PrintReportTest, CommandLineFailuresKeepTheOldPdfAndEndWithAnError) {
     EXPECT_FALSE(prompter.shown.empty());
 }
 
-// A write that fails on the way: every byte after the first `g_budget` is refused as a full
-// disk refuses it.
-std::size_t g_budget = 0;
-ssize_t FullAfterBudget(int fd, const void* data, std::size_t size) {
-    if (g_budget == 0) {
-        errno = ENOSPC;
-        return -1;
-    }
-    const std::size_t n = std::min(size, g_budget);
-    g_budget -= n;
-    return ::write(fd, data, n);
-}
-
 // Every way a report reaches a PDF file (the command line, the print dialog's file, the
 // preview's print button) reports a write that fails, says why, and keeps the old file as it
 // was: on a disk that fills up part way, on /dev/full, and on a real full file system.
@@ -288,8 +274,7 @@ TEST_F(PrintReportTest, AFailedPdfWriteKeepsTheOldFileAndSaysWhy) {
     for (std::size_t run = 0; run < std::size(runs); ++run) {
         SCOPED_TRACE(run);
         for (const std::size_t budget : {std::size_t{0}, std::size_t{5000}}) {
-            g_budget = budget;
-            const safefile::ScopedWriteCall failing(&FullAfterBudget);
+            const FailingWrites failing(budget, ENOSPC);
             runs[run]();
             expectRefused(pdf, "No space left on device");
         }

@@ -1,7 +1,12 @@
-// Folders that refuse writes the way real disks do: a small tmpfs that fills up, and a folder
-// nobody may write to. Mounting needs root (as in CI); tests skip where it is not allowed.
+// Writes that fail the way real disks fail them: a write call that gives up part way, a small
+// tmpfs that fills up, and a folder nobody may write to. Mounting needs root (as in CI); tests
+// skip where it is not allowed.
 #pragma once
 
+#include "framework/SafeFile.h"
+
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <sys/mount.h>
@@ -59,4 +64,35 @@ public:
 private:
     ScratchMount m_mount;
     bool m_usable = false;
+};
+
+// While the object lives, the file writes of SafeFile let `budget` more bytes through and then
+// fail with `error`, as a disk that fills up (ENOSPC) or a device that breaks (EIO).
+class FailingWrites {
+public:
+    FailingWrites(std::size_t budget, int error) : m_call(&Write) {
+        Budget() = budget;
+        Error() = error;
+    }
+
+private:
+    static std::size_t& Budget() {
+        static std::size_t budget = 0;
+        return budget;
+    }
+    static int& Error() {
+        static int error = 0;
+        return error;
+    }
+    static ssize_t Write(int fd, const void* data, std::size_t size) {
+        if (Budget() == 0) {
+            errno = Error();
+            return -1;
+        }
+        const std::size_t n = std::min(size, Budget());
+        Budget() -= n;
+        return ::write(fd, data, n);
+    }
+
+    safefile::ScopedWriteCall m_call;
 };
