@@ -231,8 +231,13 @@ bool WriteAtomically(const std::string& target, std::string_view data, int* erro
             std::free(resolved);
         }
     }
-    if (::stat(path.c_str(), &st) == 0 && (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode))) {
-        return WriteInto(path, data, error);
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) {
+            return WriteInto(path, data, error);
+        }
+        if (S_ISDIR(st.st_mode)) {
+            return Fail(error, EISDIR);
+        }
     }
     const auto slash = path.rfind('/');
     const std::string folder =
