@@ -590,7 +590,9 @@ bool CTessaronApp::PrintView(PrintableView& view, PrintCommand command) {
                     // preview's print button prints for real, into a PDF file too.
                     if (target->paintEngine()->type() != QPaintEngine::Picture &&
                         target->outputFormat() == QPrinter::PdfFormat) {
-                        WritePdf(view, PdfSetupOf(*target), target->outputFileName());
+                        PdfSetup setup = PdfSetupOf(*target);
+                        setup.pages = {}; // it prints what it shows: every page
+                        WritePdf(view, setup, target->outputFileName());
                     } else {
                         RunPrintJob(view, *target, true);
                     }

@@ -335,8 +335,8 @@ TEST_F(PrintReportTest, PrintCommandAndPreviewShowTheSamePagesAsThePdf) {
     // The preview: as many pages as the PDF; its own print button prints them all.
     int previewPages = -1;
     const std::string previewed = dir.File("previewed.pdf");
+    // (The range of the last print, 4 to 5, does not limit what the preview prints.)
     printer.setOutputFileName(QString::fromStdString(previewed));
-    printer.setPrintRange(QPrinter::AllPages);
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
