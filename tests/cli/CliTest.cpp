@@ -36,8 +36,6 @@ protected:
         const std::pair<std::vector<std::string>, std::string> cases[] = {
             {{"new", folder + "/new.lcp"}, saveFailed},
             {{"set", lens, "--high", "4", "-o", folder + "/set.lcp"}, saveFailed},
-            {{"generate", lens, "--diopters", "1", "-o", folder + "/lens.lcp"}, saveFailed},
-            {{"correction", lens, "--off", "-o", folder + "/off.lcp"}, saveFailed},
             {{"export", lens, "--codes", "-o", folder + "/codes.dat"}, "Can't open a file"},
             {{"volt", "new", folder + "/cal.vf"}, saveFailed},
         };

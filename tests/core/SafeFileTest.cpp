@@ -144,21 +144,4 @@ TEST(SafeFile, DevicesAreWrittenIntoWithEveryByteChecked) {
     EXPECT_EQ(error, ENXIO);
 }
 
-// On a real file system that fills up (a small tmpfs; mounting needs root, as in CI).
-TEST(SafeFile, AFullFileSystemKeepsTheOldFile) {
-    TempDir dir;
-    const ScratchMount disk(dir.File("disk"), "size=64k");
-    if (!disk.Mounted()) {
-        GTEST_SKIP() << "cannot mount a tmpfs here";
-    }
-    const std::string path = dir.File("disk/report.pdf");
-    const std::string old(8192, 'o');
-    ASSERT_TRUE(safefile::WriteAtomically(path, old));
-    int error = 0;
-    EXPECT_FALSE(safefile::WriteAtomically(path, std::string(1 << 20, 'n'), &error));
-    EXPECT_EQ(error, ENOSPC);
-    EXPECT_EQ(TempDir::Read(path), old);
-    EXPECT_EQ(Listing(dir.File("disk")), std::set<std::string>{"report.pdf"});
-}
-
 } // namespace
