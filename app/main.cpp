@@ -1,9 +1,9 @@
 // tessaron: the window program.
+#include "framework/AsciiText.h"
 #include "framework/ConsolePrompter.h"
 #include "shell/TessaronApp.h"
 
 #include <QApplication>
-#include <cctype>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -15,10 +15,7 @@ namespace {
 bool RunsWithoutWindow(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        std::string lower;
-        for (const char c : arg) {
-            lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
+        const std::string lower = asciitext::ToLower(arg);
         if (arg == "--print-pdf" || lower == "/unregister" || lower == "/unregserver" ||
             lower == "-unregister" || lower == "-unregserver") {
             return true;

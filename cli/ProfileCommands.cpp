@@ -2,6 +2,7 @@
 
 #include "ListingText.h"
 #include "VoltCommands.h"
+#include "framework/AsciiText.h"
 #include "framework/FieldExchange.h"
 #include "framework/NumberText.h"
 #include "profile/TessaronDoc.h"
@@ -320,10 +321,7 @@ bool IsVoltFile(const std::string& path) {
     if (path.size() < 3) {
         return false;
     }
-    std::string ext = path.substr(path.size() - 3);
-    for (char& c : ext) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
+    const std::string ext = asciitext::ToLower(path.substr(path.size() - 3));
     return ext == ".vf";
 }
 

@@ -2,6 +2,7 @@
 
 #include "comm/LC_Protocol.h"
 #include "comm/ProtocolLog.h"
+#include "framework/AsciiText.h"
 #include "framework/NumberText.h"
 #include "framework/StringTable.h"
 #include "profile/TessaronDoc.h"
@@ -80,9 +81,8 @@ LinkOverrides OverridesFrom(const ParsedArgs& args) {
 }
 
 bool IsVolt(const std::string& path) {
-    std::string tail = path.size() >= 3 ? path.substr(path.size() - 3) : path;
-    std::transform(tail.begin(), tail.end(), tail.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string tail =
+        asciitext::ToLower(path.size() >= 3 ? path.substr(path.size() - 3) : path);
     return tail == ".vf";
 }
 

@@ -1,5 +1,6 @@
 // The prompter of runs without a screen (the command line tool, printing from the command
-// line): messages go to a stream, exactly as the window would word them. Nobody is there to
+// line): messages go to a stream, exactly as the window would word them, a message's detail
+// (the file, the system's reason) on a line of its own under it. Nobody is there to
 // answer, so questions get the cautious answer (Cancel / No) and file dialogs are cancelled.
 #pragma once
 

@@ -14,16 +14,18 @@ bool Document::OnNewDocument() {
 }
 
 bool Document::OnOpenDocument(const std::string& path) {
-    const auto bytes = safefile::ReadAll(path);
+    int error = 0;
+    const auto bytes = safefile::ReadAll(path, safefile::kMaxDocumentBytes, &error);
     if (!bytes) {
-        GetPrompter().Message(IDP_FAILED_TO_OPEN_DOC, MB_OK);
+        GetPrompter().Message(IDP_FAILED_TO_OPEN_DOC, safefile::Detail(path, error), MB_OK);
         return false;
     }
     try {
         Archive ar = Archive::ForLoading(*bytes);
         Serialize(ar);
     } catch (const ArchiveException&) {
-        GetPrompter().Message(IDP_INVALID_FORMAT, MB_OK);
+        // Among several files the message must say which one it is about.
+        GetPrompter().Message(IDP_INVALID_FORMAT, path, MB_OK);
         return false;
     }
     SetPathName(path);
@@ -34,8 +36,9 @@ bool Document::OnOpenDocument(const std::string& path) {
 bool Document::OnSaveDocument(const std::string& path) {
     Archive ar = Archive::ForStoring();
     Serialize(ar);
-    if (!safefile::WriteAtomically(path, ar.Buffer())) {
-        GetPrompter().Message(IDP_FAILED_TO_SAVE_DOC, MB_OK);
+    int error = 0;
+    if (!safefile::WriteAtomically(path, ar.Buffer(), &error)) {
+        GetPrompter().Message(IDP_FAILED_TO_SAVE_DOC, safefile::Detail(path, error), MB_OK);
         return false;
     }
     SetPathName(path);

@@ -52,11 +52,13 @@ public:
     // File New: clears the path and the modified flag. Overrides set their defaults.
     virtual bool OnNewDocument();
     // File Open: reads the whole file and loads it through Serialize. A file that cannot be
-    // read shows "Failed to open document."; a file whose contents do not load shows
-    // "Unexpected file format.". Returns false then; the document's data are not touched.
+    // read shows "Failed to open document." with the path and the system's reason as its
+    // detail; a file whose contents do not load shows "Unexpected file format." with the
+    // path. Returns false then; the document's data are not touched.
     virtual bool OnOpenDocument(const std::string& path);
     // File Save: stores through Serialize and replaces the file atomically. On failure shows
-    // "Failed to save document." and returns false; the old file stays intact.
+    // "Failed to save document." with the path and the system's reason as its detail and
+    // returns false; the old file stays intact.
     virtual bool OnSaveDocument(const std::string& path);
     virtual void Serialize(Archive& ar) = 0;
 

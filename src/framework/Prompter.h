@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 // Message box types: one button set combined with at most one icon. A box asked for
 // without an icon shows the exclamation icon.
@@ -45,13 +46,56 @@ public:
 
     // Shows `text` in a modal message box of `type`; returns the button pressed.
     virtual int MessageBox(const std::string& text, unsigned type) = 0;
+    // The same with a detail under the text: the file concerned, the system's reason. The
+    // window shows it as the box's informative text; by default it is a line of its own
+    // under the text (how the console prints it).
+    virtual int DetailedMessageBox(const std::string& text, const std::string& detail,
+                                   unsigned type);
     virtual std::optional<FileChoice> AskOpenFile(const FileDialogRequest& request) = 0;
     virtual std::optional<FileChoice> AskSaveFile(const FileDialogRequest& request) = 0;
     virtual void BeginWaitCursor() {}
     virtual void EndWaitCursor() {}
 
-    // A message from the string table.
+    // A message from the string table, with a detail line when one is given.
     int Message(int stringId, unsigned type = MB_OK);
+    int Message(int stringId, const std::string& detail, unsigned type = MB_OK);
+};
+
+// A Prompter in front of another that can hold back plain notices (boxes with nothing but an
+// OK button) while a batch of work runs and show them, in order, once it is done: opening
+// the files named on a command line goes on past one that fails, and its message follows.
+// Questions, file dialogs and the wait cursor always pass straight through.
+class DeferringPrompter : public Prompter {
+public:
+    explicit DeferringPrompter(Prompter& target) : m_target(target) {}
+
+    // From now on notices are held.
+    void Hold() { m_holding = true; }
+    // Stops holding and shows what was held.
+    void Release();
+
+    int MessageBox(const std::string& text, unsigned type) override;
+    int DetailedMessageBox(const std::string& text, const std::string& detail,
+                           unsigned type) override;
+    std::optional<FileChoice> AskOpenFile(const FileDialogRequest& request) override {
+        return m_target.AskOpenFile(request);
+    }
+    std::optional<FileChoice> AskSaveFile(const FileDialogRequest& request) override {
+        return m_target.AskSaveFile(request);
+    }
+    void BeginWaitCursor() override { m_target.BeginWaitCursor(); }
+    void EndWaitCursor() override { m_target.EndWaitCursor(); }
+
+private:
+    struct Notice {
+        std::string text;
+        std::string detail;
+        unsigned type;
+    };
+
+    Prompter& m_target;
+    std::vector<Notice> m_held;
+    bool m_holding = false;
 };
 
 // Shows the wait cursor for the lifetime of the object.

@@ -1,5 +1,6 @@
 #include "framework/SettingsStore.h"
 
+#include "framework/AsciiText.h"
 #include "framework/NumberText.h"
 #include "framework/SafeFile.h"
 
@@ -14,31 +15,12 @@ namespace {
 // neither read nor rewritten.
 constexpr std::size_t kMaxFileBytes = std::size_t{1} << 20;
 
-constexpr std::string_view kBlanks = " \t\r\f\v";
-
+// Blanks around names and values; a line's end is not part of the line.
 std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+    return asciitext::Trim(text, asciitext::kSpaces);
 }
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
+using asciitext::EqualNoCase;
 
 enum class Kind { Blank, Comment, Section, Key, Other };
 
@@ -165,8 +147,8 @@ bool IsWritableKey(std::string_view key) {
 // quotes, are quoted, because reading trims the blanks and removes one pair of quotes.
 std::string ValueText(std::string_view value) {
     const bool needsQuotes =
-        !value.empty() && (kBlanks.find(value.front()) != std::string_view::npos ||
-                           kBlanks.find(value.back()) != std::string_view::npos ||
+        !value.empty() && (asciitext::kSpaces.find(value.front()) != std::string_view::npos ||
+                           asciitext::kSpaces.find(value.back()) != std::string_view::npos ||
                            (value.size() >= 2 && value.front() == '"' && value.back() == '"'));
     if (!needsQuotes) {
         return std::string(value);

@@ -45,9 +45,10 @@ void CTessaronDoc::ExportData() {
 }
 
 bool CTessaronDoc::ImportFrom(const std::string& path, DataFormat format) {
-    const auto text = safefile::ReadAll(path);
+    int error = 0;
+    const auto text = safefile::ReadAll(path, safefile::kMaxDocumentBytes, &error);
     if (!text) {
-        GetPrompter().Message(IDS_CANT_OPEN_FILE, MB_OK);
+        GetPrompter().Message(IDS_CANT_OPEN_FILE, safefile::Detail(path, error), MB_OK);
         return false;
     }
     const std::size_t wanted = m_nElements > 0 ? static_cast<std::size_t>(m_nElements) : 0;
@@ -82,8 +83,10 @@ bool CTessaronDoc::ExportTo(const std::string& path, DataFormat format) {
             text += std::to_string(code) + '\n';
         }
     }
-    if (!safefile::WriteAtomically(path, text)) {
-        GetPrompter().Message(IDS_CANT_OPEN_FILE, MB_OK | MB_ICONSTOP);
+    int error = 0;
+    if (!safefile::WriteAtomically(path, text, &error)) {
+        GetPrompter().Message(IDS_CANT_OPEN_FILE, safefile::Detail(path, error),
+                              MB_OK | MB_ICONSTOP);
         return false;
     }
     return true;

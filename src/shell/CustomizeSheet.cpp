@@ -1,5 +1,6 @@
 #include "shell/CustomizeSheet.h"
 
+#include "framework/AsciiText.h"
 #include "framework/SettingsStore.h"
 #include "framework/StringTable.h"
 #include "shell/Icons.h"
@@ -40,21 +41,12 @@ int CommandIdOf(const QAction* action) {
     return ok && id > 0 ? id : 0;
 }
 
-std::string_view Trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
 // "57600,57601,0" as its IDs; nothing when any entry is not a non-negative number.
 std::optional<std::vector<int>> ParseButtonList(std::string_view text) {
     std::vector<int> ids;
     while (true) {
         const auto comma = text.find(',');
-        const std::string_view entry = Trimmed(text.substr(0, comma));
+        const std::string_view entry = asciitext::Trim(text.substr(0, comma));
         int id = -1;
         const auto [end, error] = std::from_chars(entry.data(), entry.data() + entry.size(), id);
         if (entry.empty() || error != std::errc() || end != entry.data() + entry.size() || id < 0) {
@@ -101,7 +93,7 @@ bool SaveToolbarButtons(const QToolBar& toolBar, SettingsStore& settings) {
 bool RestoreToolbarButtons(QToolBar& toolBar, const std::vector<QAction*>& available,
                            SettingsStore& settings) {
     const std::optional<std::string> stored = settings.Find(kWorkspaceSection, ButtonsKey(toolBar));
-    if (!stored || Trimmed(*stored).empty()) {
+    if (!stored || asciitext::Trim(*stored).empty()) {
         return false;
     }
     const std::optional<std::vector<int>> ids = ParseButtonList(*stored);

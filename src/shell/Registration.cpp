@@ -1,5 +1,8 @@
 #include "shell/Registration.h"
 
+#include "framework/AsciiText.h"
+#include "framework/SafeFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
@@ -185,23 +188,11 @@ void RemoveIcons(const Dir& dataHome, CleanUpResult& result) {
     }
 }
 
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
+using asciitext::Trim;
 
 bool IsOurMimeType(std::string_view key) {
-    return std::any_of(std::begin(kMimeTypes), std::end(kMimeTypes), [key](std::string_view type) {
-        return std::equal(key.begin(), key.end(), type.begin(), type.end(), [](char a, char b) {
-            const auto lower = [](char c) {
-                return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-            };
-            return lower(a) == lower(b);
-        });
-    });
+    return std::any_of(std::begin(kMimeTypes), std::end(kMimeTypes),
+                       [key](std::string_view type) { return asciitext::EqualNoCase(key, type); });
 }
 
 // One line of an association list without its '\n'. Returns nothing when the line stays as
@@ -267,20 +258,6 @@ std::optional<std::string> DropAssociations(std::string_view text) {
     return changed ? std::optional<std::string>(std::move(out)) : std::nullopt;
 }
 
-bool WriteFully(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 std::optional<std::string> ReadFully(int fd) {
     std::string data;
     char buffer[16384];
@@ -300,33 +277,6 @@ std::optional<std::string> ReadFully(int fd) {
         }
         data.append(buffer, static_cast<std::size_t>(n));
     }
-}
-
-// Replaces `name` in `dir` by `data` through a temporary file and a rename, so that a reader
-// sees the old list or the new one and never a part; the file keeps its permission bits.
-bool ReplaceAtomically(int dir, const std::string& name, const std::string& data, mode_t mode) {
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = "." + name + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-        fd = ::openat(dir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                      S_IRUSR | S_IWUSR);
-        if (fd < 0 && errno != EEXIST) {
-            return false;
-        }
-    }
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = ::fchmod(fd, mode & 07777) == 0 && WriteFully(fd, data) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::renameat(dir, temp.c_str(), dir, name.c_str()) == 0;
-    if (!ok) {
-        ::unlinkat(dir, temp.c_str(), 0);
-        return false;
-    }
-    ::fsync(dir);
-    return true;
 }
 
 void EditAssociations(const Dir& dir, CleanUpResult& result) {
@@ -368,7 +318,8 @@ void EditAssociations(const Dir& dir, CleanUpResult& result) {
     if (!edited) {
         return;
     }
-    if (!linked && ReplaceAtomically(dir.Fd(), kMimeApps, *edited, st.st_mode)) {
+    // Replaced as a whole, so that a reader sees the old list or the new one, never a part.
+    if (!linked && safefile::ReplaceInFolder(dir.Fd(), kMimeApps, *edited)) {
         result.removed.push_back(path);
     } else {
         result.failed.push_back(path);

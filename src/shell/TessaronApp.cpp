@@ -4,6 +4,7 @@
 #include "comm/LC_Protocol.h"
 #include "framework/AppPaths.h"
 #include "framework/Prompter.h"
+#include "framework/SafeFile.h"
 #include "framework/SettingsStore.h"
 #include "framework/StringTable.h"
 #include "profile/TessaronDoc.h"
@@ -25,18 +26,18 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QPageSetupDialog>
+#include <QPaintEngine>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
-#include <QTemporaryFile>
 #include <QVBoxLayout>
-#include <cstdio>
 #include <iostream>
 
 struct CTessaronApp::OpenDocument {
@@ -125,6 +126,7 @@ CTessaronApp::CTessaronApp(AppOptions options, Prompter* prompter)
         m_qtPrompter = std::make_unique<QtPrompter>();
         m_prompter = m_qtPrompter.get();
     }
+    m_notices = std::make_unique<DeferringPrompter>(*m_prompter);
 }
 
 CTessaronApp::~CTessaronApp() {
@@ -147,7 +149,7 @@ bool CTessaronApp::InitInstance() {
         m_qtPrompter->SetParentWidget(m_mainFrame.get());
     }
     m_context =
-        std::make_unique<AppContext>(AppContext{*m_settings, *m_prompter, m_mainFrame.get()});
+        std::make_unique<AppContext>(AppContext{*m_settings, *m_notices, m_mainFrame.get()});
 
     if (!m_options.unregister && !IsPrintRun()) {
         m_protocol = std::make_unique<CLC_Protocol>(*m_settings, *m_mainFrame);
@@ -173,6 +175,8 @@ bool CTessaronApp::InitInstance() {
     }
     m_mainFrame->show();
     m_mainFrame->UpdateCommandStates();
+    // What went wrong with the command line's files, over the window with the ones that opened.
+    m_notices->Release();
     return true;
 }
 
@@ -297,8 +301,10 @@ bool CTessaronApp::ProcessShellCommand() {
         m_exitCode = PrintFromCommandLine() ? 0 : 1;
         return false;
     }
+    // A file that does not open must not keep the ones after it waiting behind its message:
+    // the messages follow once every file has been tried, and the program starts all the same.
+    m_notices->Hold();
     for (const QString& path : m_options.documents) {
-        // A file that does not open has said so; the program starts all the same.
         OpenDocumentFile(path);
     }
     return true;
@@ -579,7 +585,18 @@ bool CTessaronApp::PrintView(PrintableView& view, PrintCommand command) {
     if (command == PrintCommand::Preview) {
         QPrintPreviewDialog dialog(&printer, m_mainFrame.get());
         connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                [&view](QPrinter* target) { RunPrintJob(view, *target, true); });
+                [this, &view](QPrinter* target) {
+                    // The pages of the preview itself are drawn by a picture engine; the
+                    // preview's print button prints for real, into a PDF file too.
+                    if (target->paintEngine()->type() != QPaintEngine::Picture &&
+                        target->outputFormat() == QPrinter::PdfFormat) {
+                        PdfSetup setup = PdfSetupOf(*target);
+                        setup.pages = {}; // it prints what it shows: every page
+                        WritePdf(view, setup, target->outputFileName());
+                    } else {
+                        RunPrintJob(view, *target, true);
+                    }
+                });
         // One page or two side by side, as the last preview showed them.
         auto* preview = dialog.findChild<QPrintPreviewWidget*>();
         const int shown =
@@ -617,7 +634,13 @@ bool CTessaronApp::PrintView(PrintableView& view, PrintCommand command) {
                                MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
-    const PrintResult result = RunPrintJob(view, printer, false);
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
+        return WritePdf(view, PdfSetupOf(printer), printer.outputFileName());
+    }
+    return CheckPrinted(RunPrintJob(view, printer, false), printer.printerName());
+}
+
+bool CTessaronApp::CheckPrinted(const PrintResult& result, const QString& target) {
     if (result.printed && result.pages == 0) {
         // The range asked for lies beyond the report's last page.
         m_prompter->MessageBox("The report has no pages in the range asked for; nothing was "
@@ -626,9 +649,6 @@ bool CTessaronApp::PrintView(PrintableView& view, PrintCommand command) {
         return false;
     }
     if (!result.printed) {
-        const QString target = printer.outputFormat() == QPrinter::PdfFormat
-                                   ? printer.outputFileName()
-                                   : printer.printerName();
         m_prompter->MessageBox(
             QString("The report could not be printed on \"%1\".").arg(target).toStdString(),
             MB_OK | MB_ICONEXCLAMATION);
@@ -637,38 +657,33 @@ bool CTessaronApp::PrintView(PrintableView& view, PrintCommand command) {
     return true;
 }
 
-bool CTessaronApp::PrintToPdf(PrintableView& view, const QString& path) {
-    // The report goes into a new file beside the target first, which then replaces it: a
-    // failed run leaves an earlier PDF of the same name as it was.
-    const QFileInfo target(path);
-    QTemporaryFile partial(target.absoluteFilePath() + ".XXXXXX");
-    if (!partial.open()) {
-        m_prompter->MessageBox(
-            QString("Cannot write to \"%1\": %2.").arg(path, partial.errorString()).toStdString(),
-            MB_OK | MB_ICONEXCLAMATION);
+bool CTessaronApp::WritePdf(PrintableView& view, const PdfSetup& setup, const QString& path) {
+    // The report is made in memory and then replaces the file as a whole, every byte checked
+    // and flushed to disk first: a failed write leaves an earlier file of the name as it was.
+    const PdfReport report = RenderPdf(view, setup);
+    if (!CheckPrinted(report.result, path)) {
         return false;
     }
-    partial.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                           QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    partial.close();
-
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setResolution(kPdfResolution);
-    printer.setOutputFileName(partial.fileName());
-    printer.setCreator("Tessaron");
-    printer.setDocName(target.fileName());
-    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                      QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
-    const bool printed = RunPrintJob(view, printer, false).printed;
-    if (!printed || std::rename(partial.fileName().toLocal8Bit().constData(),
-                                target.absoluteFilePath().toLocal8Bit().constData()) != 0) {
-        m_prompter->MessageBox(QString("Cannot write to \"%1\".").arg(path).toStdString(),
-                               MB_OK | MB_ICONEXCLAMATION);
+    int error = 0;
+    if (!safefile::WriteAtomically(QFile::encodeName(path).toStdString(),
+                                   std::string_view(report.bytes.constData(),
+                                                    static_cast<std::size_t>(report.bytes.size())),
+                                   &error)) {
+        m_prompter->DetailedMessageBox(QString("Cannot write to \"%1\".").arg(path).toStdString(),
+                                       safefile::Reason(error), MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
-    partial.setAutoRemove(false);
     return true;
+}
+
+bool CTessaronApp::PrintToPdf(PrintableView& view, const QString& path) {
+    PdfSetup setup;
+    setup.layout = QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                               QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
+    setup.resolution = kPdfResolution;
+    setup.title = QFileInfo(path).fileName();
+    setup.creator = "Tessaron";
+    return WritePdf(view, setup, path);
 }
 
 bool CTessaronApp::PrintFromCommandLine() {

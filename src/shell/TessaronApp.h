@@ -18,9 +18,12 @@ class CLC_Protocol;
 class CMainFrame;
 class DocumentFrame;
 class ControllerSimulator;
+class DeferringPrompter;
 class DocTemplate;
 class Prompter;
 class PrintableView;
+struct PdfSetup;
+struct PrintResult;
 class QPrinter;
 class QtPrompter;
 class SettingsStore;
@@ -93,7 +96,7 @@ public:
     // failure's message).
     bool PrintView(PrintableView& view, PrintCommand command);
     // Prints a view's report into a PDF file on A4 paper; the file is replaced only when the
-    // whole report has been written.
+    // whole report has been written, every byte checked.
     bool PrintToPdf(PrintableView& view, const QString& path);
     // The printer that Print Setup, the print dialog and the preview share.
     QPrinter& Printer();
@@ -128,12 +131,18 @@ private:
     void UpdateFrameTitles(OpenDocument& entry);
     OpenDocument* EntryOf(const Document& document) const;
     bool PrintFromCommandLine();
+    // Whether a print run reached its target; says why not when it did not.
+    bool CheckPrinted(const PrintResult& result, const QString& target);
+    // Writes a view's report as a PDF file (see PrintToPdf); false after the failure's message.
+    bool WritePdf(PrintableView& view, const PdfSetup& setup, const QString& path);
     bool IsPrintRun() const { return m_options.printDirect || !m_options.printPdf.isEmpty(); }
 
     AppOptions m_options;
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<QtPrompter> m_qtPrompter;
     Prompter* m_prompter = nullptr;
+    // The documents' prompter: holds their notices back while the command line's files open.
+    std::unique_ptr<DeferringPrompter> m_notices;
     RecentFileList m_recentFiles;
     std::vector<std::unique_ptr<DocTemplate>> m_templates;
     std::unique_ptr<AppContext> m_context;

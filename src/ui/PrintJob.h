@@ -3,8 +3,12 @@
 // page whether there is another one, so that a report needs no page count in advance.
 #pragma once
 
+#include <QByteArray>
+#include <QPageLayout>
 #include <QRect>
+#include <QString>
 
+class QPagedPaintDevice;
 class QPainter;
 class QPrinter;
 
@@ -42,7 +46,43 @@ struct PrintResult {
     int pages = 0;
 };
 
-// Prints `view` onto `printer`, from page 1 until the view says it has no more pages; when the
-// printer's range asks for pages from..to, only those reach the printer (the pages before
-// them are laid out without drawing). `preview` is passed on to the view.
+// The pages of a run that reach the device: from `first` to `last` (0: to the report's end).
+struct PageSpan {
+    int first = 1;
+    int last = 0;
+};
+
+// The pages a printer's range asks for; a preview shows them all.
+PageSpan PrintedPages(const QPrinter& printer, bool preview);
+
+// Prints `view` onto `device`, from page 1 until the view says it has no more pages; only the
+// pages of `pages` reach the device (the pages before them are laid out without drawing).
+// `preview` is passed on to the view.
+PrintResult RunPrintJob(PrintableView& view, QPagedPaintDevice& device, PageSpan pages,
+                        bool preview);
+// The same onto a printer, with the pages its range asks for.
 PrintResult RunPrintJob(PrintableView& view, QPrinter& printer, bool preview);
+
+// How a report is laid out as a PDF file.
+struct PdfSetup {
+    QPageLayout layout;
+    int resolution = 600; // the pixels per inch the report is sized in
+    QString title;        // the document's title in the file
+    QString creator;
+    PageSpan pages;
+};
+
+// The setup of a printer that prints into a PDF file: its page layout, resolution, document
+// name and range.
+PdfSetup PdfSetupOf(const QPrinter& printer);
+
+// A report made as the bytes of a PDF file.
+struct PdfReport {
+    QByteArray bytes;
+    PrintResult result;
+};
+
+// Makes the PDF of `view`'s report in memory. Qt's PDF output does not report a write that
+// failed (a full disk leaves a cut-off file behind a run that says it finished), so nothing
+// is written here: the caller writes the bytes with every one of them checked.
+PdfReport RenderPdf(PrintableView& view, const PdfSetup& setup);

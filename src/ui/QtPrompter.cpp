@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 
 namespace {
@@ -139,12 +140,25 @@ QtPrompter::~QtPrompter() {
 }
 
 int QtPrompter::MessageBox(const std::string& text, unsigned type) {
+    return DetailedMessageBox(text, {}, type);
+}
+
+int QtPrompter::DetailedMessageBox(const std::string& text, const std::string& detail,
+                                   unsigned type) {
     const ButtonSet set = ButtonsOf(type);
     ExecDialog<QMessageBox> box(new QMessageBox(m_parent));
     box->setWindowTitle(QString::fromStdString(LoadString(IDS_APP_TITLE)));
     // Messages quote file names and numbers; they are never read as markup.
     box->setTextFormat(Qt::PlainText);
     box->setText(QString::fromStdString(text));
+    // The file concerned and the system's reason, under the program's own words; plain text
+    // too (a file name may look like markup).
+    if (!detail.empty()) {
+        box->setInformativeText(QString::fromStdString(detail));
+        if (auto* label = box->findChild<QLabel*>("qt_msgbox_informativelabel")) {
+            label->setTextFormat(Qt::PlainText);
+        }
+    }
     box->setIcon(IconOf(type));
     box->setStandardButtons(set.buttons);
     box->setDefaultButton(set.defaultButton);

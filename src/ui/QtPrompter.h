@@ -20,6 +20,8 @@ public:
     void SetParentWidget(QWidget* parent) { m_parent = parent; }
 
     int MessageBox(const std::string& text, unsigned type) override;
+    int DetailedMessageBox(const std::string& text, const std::string& detail,
+                           unsigned type) override;
     std::optional<FileChoice> AskOpenFile(const FileDialogRequest& request) override;
     std::optional<FileChoice> AskSaveFile(const FileDialogRequest& request) override;
     void BeginWaitCursor() override;

@@ -2,6 +2,7 @@
 // it prints, its exit status, and that a refused command writes nothing.
 #include "ControllerSimulator.h"
 #include "support/CliFixture.h"
+#include "support/DiskFaults.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -24,6 +25,34 @@ protected:
     std::string WriteText(const std::string& name, const std::string& text) {
         TempDir::Write(dir.File(name), text);
         return dir.File(name);
+    }
+    // A save that the file system refuses keeps the program's message, adds the file and the
+    // system's reason on a second line, exits 1 and changes nothing; for every command that
+    // writes.
+    void ExpectRefusedSaves(const std::string& lens, const std::string& folder,
+                            const std::string& reason) {
+        const std::string lensBytes = TempDir::Read(lens);
+        const std::string saveFailed = "Failed to save document.";
+        const std::pair<std::vector<std::string>, std::string> cases[] = {
+            {{"new", folder + "/new.lcp"}, saveFailed},
+            {{"set", lens, "--high", "4", "-o", folder + "/set.lcp"}, saveFailed},
+            {{"export", lens, "--codes", "-o", folder + "/codes.dat"}, "Can't open a file"},
+            {{"volt", "new", folder + "/cal.vf"}, saveFailed},
+        };
+        for (const auto& [args, message] : cases) {
+            const std::string& target = args.back();
+            SCOPED_TRACE(args[0] + " " + target);
+            const auto result = Cli(args);
+            EXPECT_EQ(result.exitCode, 1);
+            EXPECT_EQ(result.err, message + "\n" + target + ": " + reason + "\n");
+            EXPECT_TRUE(result.out.empty());
+            EXPECT_FALSE(TempDir::Exists(target));
+            EXPECT_EQ(TempDir::Read(lens), lensBytes);
+        }
+    }
+    // The second line of a message about a file of the test's folder that is not there.
+    std::string Missing(const std::string& name) const {
+        return dir.File(name) + ": No such file or directory\n";
     }
 };
 
@@ -65,7 +94,8 @@ TEST_F(CliTest, RefusalsAndUsageErrorsWriteNothing) {
         {{"new", out, "--aperture", "11"}, "Please enter a number between 0 and 10.\n"},
         {{"new", out, "--max-phase", "nan"}, "Please enter a number.\n"},
         {{"new", out, "--low", "2", "--high", "2"}, limits},
-        {{"new", dir.File("no/such/folder/p.lcp")}, "Failed to save document.\n"},
+        {{"new", dir.File("no/such/folder/p.lcp")},
+         "Failed to save document.\n" + Missing("no/such/folder/p.lcp")},
         {{"set", lens, "--high", "101", "-o", out}, "Please enter a number between 0 and 100.\n"},
         {{"generate", lens, "-o", out, "--poly", "100", "0", "0", "0"},
          "Please enter a number between -63 and 63.\n"},
@@ -74,20 +104,23 @@ TEST_F(CliTest, RefusalsAndUsageErrorsWriteNothing) {
         {{"generate", lens, "-o", out, "--diopters", "3", "--wavelength", "0"}, cantGenerate},
         {{"generate", lens, "-o", out, "--poly", "0", "0", "0.1", "0", "--max-jumps", "1"},
          cantGenerate},
-        {{"show", dir.File("absent.lcp")}, "Failed to open document.\n"},
-        {{"set", kData + "/profile-v3.lcp", "-o", out}, "Unexpected file format.\n"},
+        {{"show", dir.File("absent.lcp")}, "Failed to open document.\n" + Missing("absent.lcp")},
+        {{"set", kData + "/profile-v3.lcp", "-o", out},
+         "Unexpected file format.\n" + kData + "/profile-v3.lcp\n"},
         {{"correction", lens, "--table", WriteText("big.txt", "70000\n")},
          "Some element(s) of correction table is too large\n"},
         {{"import", lens, "--phases", WriteText("short.txt", "1 2 3\n")},
          "Number of elements invalid (file must contain one or more\nempty lines after last "
          "number)\n"},
-        {{"import", lens, "--codes", dir.File("absent.dat")}, "Can't open a file\n"},
+        {{"import", lens, "--codes", dir.File("absent.dat")},
+         "Can't open a file\n" + Missing("absent.dat")},
         // The digits are read before the levels, whatever the order on the command line.
         {{"volt", "new", vf, "--level1", "1000", "--digits", "10"},
          "Please enter an integer between 0 and 511.\n"},
-        {{"volt", "new", dir.File("no/such/folder/p.vf")}, "Failed to save document.\n"},
-        {{"show", v2}, "Unexpected file format.\n"},
-        {{"codes", dir.File("absent.vf")}, "Failed to open document.\n"},
+        {{"volt", "new", dir.File("no/such/folder/p.vf")},
+         "Failed to save document.\n" + Missing("no/such/folder/p.vf")},
+        {{"show", v2}, "Unexpected file format.\n" + v2 + "\n"},
+        {{"codes", dir.File("absent.vf")}, "Failed to open document.\n" + Missing("absent.vf")},
         // clang-format off
         {{}, ""}, {{"frobnicate"}, ""}, {{"new"}, ""}, {{"new", out, "--colour", "red"}, ""},
         {{"new", out, "--elements"}, ""}, {{"generate", lens}, ""},
@@ -120,6 +153,19 @@ TEST_F(CliTest, RefusalsAndUsageErrorsWriteNothing) {
     const auto version = RunProcess(TESSARON_CLI, {"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out.rfind("tessaron-cli ", 0), 0u);
+}
+
+TEST_F(CliTest, SavesIntoAMissingFolderSayWhy) {
+    ExpectRefusedSaves(Profile(), dir.File("gone"), "No such file or directory");
+}
+
+TEST_F(CliTest, SavesIntoAReadOnlyFolderSayWhy) {
+    const std::string lens = Profile();
+    const ReadOnlyFolder locked(dir.File("locked"));
+    if (!locked.Usable()) {
+        GTEST_SKIP() << "no folder that refuses writes can be made here (root without mount)";
+    }
+    ExpectRefusedSaves(lens, dir.File("locked"), ReadOnlyFolder::Reason());
 }
 
 TEST_F(CliTest, CorrectionTableCodesExportAndImport) {

@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 int FakePrompter::MessageBox(const std::string& text, unsigned type) {
-    shown.push_back({text, type});
+    return DetailedMessageBox(text, {}, type);
+}
+
+int FakePrompter::DetailedMessageBox(const std::string& text, const std::string& detail,
+                                     unsigned type) {
+    shown.push_back({text, type, detail});
     if (answers.empty()) {
         EXPECT_TRUE(allowMessages) << "unexpected message box: " << text;
         return IDOK;

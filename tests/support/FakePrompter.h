@@ -15,9 +15,12 @@ public:
     struct Shown {
         std::string text;
         unsigned type;
+        std::string detail; // the detail line, kept apart from the text
     };
 
     int MessageBox(const std::string& text, unsigned type) override;
+    int DetailedMessageBox(const std::string& text, const std::string& detail,
+                           unsigned type) override;
     std::optional<FileChoice> AskOpenFile(const FileDialogRequest& request) override;
     std::optional<FileChoice> AskSaveFile(const FileDialogRequest& request) override;
     void BeginWaitCursor() override {

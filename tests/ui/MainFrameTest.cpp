@@ -322,6 +322,50 @@ TEST_F(MainFrameTest, FilesComeFromTheCommandLineTheRecentListAndSaveAs) {
     EXPECT_EQ(m_app->Documents()[0]->GetPathName(), m_dir.File("copy3.vf"));
 }
 
+// A damaged or a missing file among those of the command line is named in its message, and
+// the files after it open all the same: the messages follow once every file has been tried.
+TEST_F(MainFrameTest, AFileThatDoesNotOpenIsNamedAndTheOthersOpenAllTheSame) {
+    const std::string data = TESSARON_TEST_DATA;
+    const std::string damaged = m_dir.File("damaged.lcp"), missing = m_dir.File("missing.vf");
+    TempDir::Write(damaged, "not a profile");
+    struct Recording : FakePrompter {
+        std::function<std::size_t()> openDocuments;
+        std::vector<std::size_t> openAtMessage;
+        int DetailedMessageBox(const std::string& text, const std::string& detail,
+                               unsigned type) override {
+            openAtMessage.push_back(openDocuments());
+            return FakePrompter::DetailedMessageBox(text, detail, type);
+        }
+    } prompter;
+    prompter.ExpectMessages();
+    AppOptions options;
+    options.settingsPath = m_dir.File("tessaron.ini");
+    for (const std::string& path : {data + "/default-v2.lcp", damaged, data + "/volt-example.vf",
+                                    missing, data + "/profile-v1.lcp"}) {
+        options.documents << QString::fromStdString(path);
+    }
+    m_app = std::make_unique<CTessaronApp>(options, &prompter);
+    prompter.openDocuments = [this] { return m_app->Documents().size(); };
+    ASSERT_TRUE(m_app->InitInstance());
+
+    std::vector<std::string> opened;
+    for (const Document* document : m_app->Documents()) {
+        opened.push_back(document->GetTitle());
+    }
+    EXPECT_EQ(opened,
+              (std::vector<std::string>{"default-v2.lcp", "volt-example.vf", "profile-v1.lcp"}));
+    ASSERT_EQ(prompter.shown.size(), 2u);
+    EXPECT_EQ(prompter.shown[0].text, LoadString(IDP_INVALID_FORMAT));
+    EXPECT_EQ(prompter.shown[0].detail, damaged);
+    EXPECT_EQ(prompter.shown[1].text, LoadString(IDP_FAILED_TO_OPEN_DOC));
+    EXPECT_EQ(prompter.shown[1].detail, missing + ": No such file or directory");
+    EXPECT_EQ(prompter.openAtMessage, (std::vector<std::size_t>{3, 3}));
+    // Later the messages come at once again.
+    prompter.shown.clear();
+    EXPECT_EQ(m_app->OpenDocumentFile(QString::fromStdString(damaged)), nullptr);
+    EXPECT_EQ(prompter.shown.size(), 1u);
+}
+
 TEST_F(MainFrameTest, UnregisterRemovesTheSettingsFileAndEndsWithoutAWindow) {
     TempDir::Write(m_dir.File("tessaron.ini"), "[Settings]\nCOM_Speed=9\n");
     qputenv("XDG_DATA_HOME", QByteArray::fromStdString(m_dir.File("data")));

@@ -8,6 +8,7 @@
 #include "shell/DocumentFrame.h"
 #include "shell/MainFrame.h"
 #include "shell/TessaronApp.h"
+#include "support/DiskFaults.h"
 #include "support/DocAccess.h"
 #include "support/FakePrompter.h"
 #include "support/RunProcess.h"
@@ -20,7 +21,11 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <cerrno>
 #include <ctime>
+#include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -220,6 +225,72 @@ TEST_F(PrintReportTest, CommandLineFailuresKeepTheOldPdfAndEndWithAnError) {
     EXPECT_FALSE(prompter.shown.empty());
 }
 
+// Every way a report reaches a PDF file (the command line, the print dialog's file, the
+// preview's print button) reports a write that fails, says why, and keeps the old file as it
+// was: on a disk that fills up part way, on /dev/full, and on a real full file system.
+TEST_F(PrintReportTest, AFailedPdfWriteKeepsTheOldFileAndSaysWhy) {
+    const std::string profile = SaveProfile("lens.lcp", 512, false);
+    const std::string folder = dir.File("out");
+    const ScratchMount full(folder, "size=24k");
+    if (!full.Mounted()) {
+        std::filesystem::create_directory(folder);
+    }
+    const std::string pdf = folder + "/report.pdf";
+    const std::string old(8000, 'o'); // an earlier report, which fits
+    TempDir::Write(pdf, old);
+
+    AppOptions options;
+    options.settingsPath = dir.File("tessaron.ini");
+    options.documents << QString::fromStdString(profile);
+    CTessaronApp app(options, &prompter);
+    ASSERT_TRUE(app.InitInstance());
+    QPrinter& printer = app.Printer();
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(pdf));
+    app.SetPrintDialog([](QPrinter&) { return true; });
+    auto& view = *qobject_cast<CTessaronView*>(app.MainFrame()->ActiveChildFrame()->widget());
+    const auto previewPrint = [&] {
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->findChild<QPrintPreviewWidget*>()->print();
+            dialog->reject();
+        });
+        app.PrintView(view, PrintCommand::Preview);
+    };
+    const std::function<void()> runs[] = {
+        [&] { EXPECT_EQ(PrintPdf(profile, pdf), 1); },
+        [&] { EXPECT_FALSE(app.PrintView(view, PrintCommand::Dialog)); },
+        previewPrint,
+    };
+    prompter.ExpectMessages();
+    const auto expectRefused = [&](const std::string& target, const std::string& reason) {
+        ASSERT_EQ(prompter.shown.size(), 1u);
+        EXPECT_EQ(prompter.shown[0].text, "Cannot write to \"" + target + "\".");
+        EXPECT_EQ(prompter.shown[0].detail, reason);
+        EXPECT_EQ(TempDir::Read(pdf), old);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+        prompter.shown.clear();
+    };
+    for (std::size_t run = 0; run < std::size(runs); ++run) {
+        SCOPED_TRACE(run);
+        for (const std::size_t budget : {std::size_t{0}, std::size_t{5000}}) {
+            const FailingWrites failing(budget, ENOSPC);
+            runs[run]();
+            expectRefused(pdf, "No space left on device");
+        }
+        if (full.Mounted()) {
+            runs[run]();
+            expectRefused(pdf, "No space left on device");
+        }
+    }
+    EXPECT_EQ(PrintPdf(profile, "/dev/full"), 1);
+    expectRefused("/dev/full", "No space left on device");
+    if (!full.Mounted()) {
+        GTEST_SKIP() << "written with failures put in; no tmpfs could be mounted for a real one";
+    }
+}
+
 TEST_F(PrintReportTest, PrintCommandAndPreviewShowTheSamePagesAsThePdf) {
     const std::string profile = SaveProfile("lens.lcp", 512, false);
     const std::string pdf = dir.File("cli.pdf");
@@ -265,8 +336,8 @@ TEST_F(PrintReportTest, PrintCommandAndPreviewShowTheSamePagesAsThePdf) {
     // The preview: as many pages as the PDF; its own print button prints them all.
     int previewPages = -1;
     const std::string previewed = dir.File("previewed.pdf");
+    // (The range of the last print, 4 to 5, does not limit what the preview prints.)
     printer.setOutputFileName(QString::fromStdString(previewed));
-    printer.setPrintRange(QPrinter::AllPages);
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);

@@ -74,7 +74,14 @@ TEST_F(QtPrompterTest, BoxesShowTheirTypeAsPlainTextAndAnswerEnterAndEscape) {
     for (const auto& [type, icon, buttons, enter, escape] : cases) {
         for (const bool pressEnter : {true, false}) {
             SCOPED_TRACE(testing::Message() << "type 0x" << std::hex << type << " " << pressEnter);
+            // A detail (the file and the system's reason) is the informative text, plain too.
+            const std::string detail = pressEnter ? "" : "/tmp/<i>a</i>.lcp: Permission denied";
             WhenShown<Box>([&](Box* box) {
+                const auto* info =
+                    box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+                EXPECT_EQ(info && info->textFormat() == Qt::PlainText ? info->text().toStdString()
+                                                                      : std::string(),
+                          detail);
                 EXPECT_EQ(box->windowTitle(), QStringLiteral("Tessaron"));
                 EXPECT_EQ(box->icon(), icon);
                 EXPECT_EQ(box->standardButtons(), buttons);
@@ -86,7 +93,8 @@ TEST_F(QtPrompterTest, BoxesShowTheirTypeAsPlainTextAndAnswerEnterAndEscape) {
                 QTest::keyClick(box, pressEnter ? Qt::Key_Return : Qt::Key_Escape);
             });
             WaitCursor wait(m_prompter);
-            EXPECT_EQ(m_prompter.MessageBox(text, type), pressEnter ? enter : escape);
+            EXPECT_EQ(m_prompter.DetailedMessageBox(text, detail, type),
+                      pressEnter ? enter : escape);
             EXPECT_EQ(OverrideShape(), Qt::WaitCursor);
         }
     }
