@@ -124,7 +124,7 @@ int RunSend(CliContext& context, const ParsedArgs& args) {
     CLC_Protocol link(context.settings, host);
     link.SetOverrides(overrides);
     link.OnControllerCommand(CMD_CONNECT, nullptr);
-    if (!link.m_bConnected) {
+    if (!link.IsConnected()) {
         return kExitRefused;
     }
     link.OnControllerCommand(CMD_SEND_PROFILE, std::move(transfer));

@@ -395,13 +395,14 @@ void ControllerSimulator::Handle(const std::vector<std::uint8_t>& bytes,
     if (outcome.reply.empty()) {
         return;
     }
+    Clock::time_point answerAt = firstByte + outcome.delay;
     if (baud > 0) {
         // The transmission's bytes and the answer's first byte, ten bit times each.
-        const auto wire = std::chrono::nanoseconds(static_cast<std::int64_t>(bytes.size() + 1) *
-                                                   10 * 1000000000 / baud);
-        if (!SleepUntil(firstByte + wire)) {
-            return;
-        }
+        answerAt += std::chrono::nanoseconds(static_cast<std::int64_t>(bytes.size() + 1) * 10 *
+                                             1000000000 / baud);
+    }
+    if (answerAt > firstByte && !SleepUntil(answerAt)) {
+        return;
     }
     const ssize_t written = write(m_master, outcome.reply.data(), outcome.reply.size());
     if (written != static_cast<ssize_t>(outcome.reply.size())) {
@@ -430,6 +431,11 @@ ControllerSimulator::Outcome ControllerSimulator::Decide(const std::vector<std::
     m_transmissions.push_back(bytes);
     ++m_steps;
     const Faults& faults = m_faults;
+    for (const Faults::ReplyDelay& delay : faults.replyDelays) {
+        if (delay.step == m_steps && delay.ms > 0) {
+            outcome.delay += std::chrono::milliseconds(delay.ms); // whatever the answer is
+        }
+    }
     if (faults.hangUpAfterSteps >= 0 && m_steps > faults.hangUpAfterSteps) {
         outcome.hangUp = true;
         return outcome;

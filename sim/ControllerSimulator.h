@@ -78,6 +78,14 @@ public:
         // Send the next n acknowledgements twice: the duplicate goes with the ACK and is
         // still waiting in the program's input when it starts its next step.
         int lateAckSteps = 0;
+        // Hold the answer to step `step` back by `ms` milliseconds beyond the moment it would
+        // go otherwise (a late reply). Answers keep their order: the transmissions that came
+        // meanwhile are taken up, and answered, only after it.
+        struct ReplyDelay {
+            int step = 0;
+            int ms = 0;
+        };
+        std::vector<ReplyDelay> replyDelays{};
     };
 
     // A command as the controller understood it; it appears when its command block is
@@ -132,6 +140,7 @@ private:
     struct Outcome {
         std::vector<std::uint8_t> reply;
         bool hangUp = false;
+        std::chrono::milliseconds delay{0};
     };
 
     void Serve();

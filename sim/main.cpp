@@ -27,6 +27,7 @@ constexpr const char* kUsage =
     "  --answer-on-try N    answer a step only on its N-th identical transmission\n"
     "  --hang-up-after N    serve N steps, then close the line on the next one and exit\n"
     "  --late-ack N         send the first N acknowledgements twice\n"
+    "  --delay-reply N:MS   answer step N MS milliseconds late (may be given more than once)\n"
     "  --help               show this text\n"
     "\n"
     "A step is one transmission: ENQ, EOT, a frame or a run of stray bytes.\n";
@@ -70,7 +71,7 @@ int main(int argc, char** argv) {
         const bool takesValue = option == "--pace" || option == "--record" ||
                                 option == "--silent-after" || option == "--wrong-byte" ||
                                 option == "--answer-on-try" || option == "--hang-up-after" ||
-                                option == "--late-ack";
+                                option == "--late-ack" || option == "--delay-reply";
         if (!takesValue) {
             return UsageError("unknown option " + option);
         }
@@ -80,6 +81,19 @@ int main(int argc, char** argv) {
         const char* value = argv[++i];
         if (option == "--record") {
             record = value;
+            continue;
+        }
+        if (option == "--delay-reply") {
+            const std::string text = value;
+            const auto colon = text.find(':');
+            const long long step = Count(text.substr(0, colon).c_str());
+            const long long ms =
+                colon == std::string::npos ? -1 : Count(text.substr(colon + 1).c_str());
+            if (step < 1 || step > 100000000 || ms < 0 || ms > 100000000) {
+                return UsageError(option + " takes STEP:MILLISECONDS, such as 9:1500, not \"" +
+                                  text + "\"");
+            }
+            faults.replyDelays.push_back({static_cast<int>(step), static_cast<int>(ms)});
             continue;
         }
         const long long number = Count(value);

@@ -117,25 +117,53 @@ void CLC_Protocol::Run() {
 }
 
 void CLC_Protocol::OnControllerCommand(int code, std::unique_ptr<ProfileTransfer> transfer) {
+    if (code != CMD_CONNECT && code != CMD_DISCONNECT && code != CMD_SEND_PROFILE) {
+        return; // not a command: nothing to report
+    }
+    m_report = CommandReport{};
+    m_report.code = code;
+    m_report.port = m_linkPort;
+    m_report.baud = m_linkBaud;
+    m_reportStart = Clock::now();
+    m_reportTimed = false;
+    m_reporting = true;
     switch (code) {
     case CMD_CONNECT:
-        OpenLink();
+        m_report.ok = OpenLink();
         break;
     case CMD_DISCONNECT:
-        if (!CloseLink()) {
-            m_host.ReportError(IDS_DISCONNECT_FAILED, MB_ICONSTOP);
+        m_report.ok = CloseLink();
+        if (!m_report.ok) {
+            Report(IDS_DISCONNECT_FAILED, MB_ICONSTOP);
         }
         break;
-    case CMD_SEND_PROFILE:
-        if (!transfer || !CmdLoadProfile(*transfer)) {
-            m_host.ReportError(IDS_SEND_FAILED, MB_OK);
+    default:
+        m_report.ok = transfer && CmdLoadProfile(*transfer);
+        if (!m_report.ok) {
+            Report(IDS_SEND_FAILED, MB_OK);
         }
         transfer.reset();
         break;
-    default:
-        return; // not a command: nothing to report
     }
+    m_reporting = false;
+    if (!m_reportTimed) {
+        m_report.duration =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_reportStart);
+    }
+    m_host.CommandFinished(m_report);
     m_host.CommandDone(code);
+}
+
+void CLC_Protocol::Report(int stringId, unsigned type) {
+    if (m_reporting && !m_reportTimed) {
+        m_report.duration =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_reportStart);
+        m_reportTimed = true;
+    }
+    if (m_reporting && m_report.errorId == 0) {
+        m_report.errorId = stringId;
+    }
+    m_host.ReportError(stringId, type);
 }
 
 bool CLC_Protocol::OpenLink() {
@@ -148,6 +176,12 @@ bool CLC_Protocol::OpenLink() {
     if (m_bConnected) {
         return true;
     }
+    m_linkPort = path.value_or("");
+    m_linkBaud = baud.value_or(0);
+    if (m_reporting) {
+        m_report.port = m_linkPort;
+        m_report.baud = m_linkBaud;
+    }
     m_bLog = m_overrides.log.value_or(
         m_settings.GetInt(settings::kSection, settings::kProtocolLog, 0) != 0);
 
@@ -156,7 +190,7 @@ bool CLC_Protocol::OpenLink() {
     if (!path || !baud || !m_port->Open(*path)) {
         Log(logtext::kPortOpenError);
         m_port.reset();
-        m_host.ReportError(IDS_CANT_OPEN_PORT, MB_OK);
+        Report(IDS_CANT_OPEN_PORT, MB_OK);
         return false;
     }
     // A time-out of 0 or less would let a read wait for ever on a silent controller.
@@ -165,26 +199,28 @@ bool CLC_Protocol::OpenLink() {
     if (rxTimeout < 1) {
         rxTimeout = kDefaultRxTimeoutMs;
     }
+    m_rxTimeoutMs = rxTimeout;
+    m_baud = *baud;
     if (!m_port->Configure(*baud, rxTimeout)) {
         // Said, not only logged: a speed the adapter refuses would otherwise leave Connect
         // doing nothing visible, and the command line tool failing without a word.
         Log(logtext::kPortSetupError);
         m_port->Close();
         m_port.reset();
-        m_host.ReportError(IDS_CANT_OPEN_PORT, MB_OK);
+        Report(IDS_CANT_OPEN_PORT, MB_OK);
         return false;
     }
     std::this_thread::sleep_for(kSettleTime);
 
     if (!CmdConnect()) {
-        m_host.ReportError(IDS_CONNECT_FAILED, MB_OK);
+        Report(IDS_CONNECT_FAILED, MB_OK);
         m_port->Close();
         m_port.reset();
         return false;
     }
     if (!CmdLoadParams()) {
         CmdDisconnect();
-        m_host.ReportError(IDS_LOAD_PARAMS_FAILED, MB_OK);
+        Report(IDS_LOAD_PARAMS_FAILED, MB_OK);
         m_port->Close();
         m_port.reset();
         return false;
@@ -208,50 +244,139 @@ bool CLC_Protocol::CloseLink() {
     return result;
 }
 
-TransactResult CLC_Protocol::Transact(const std::uint8_t* data, std::size_t length) {
-    if (!m_port || !m_port->IsOpen()) {
-        TransactResult lost;
-        lost.deviceLost = true;
-        return lost;
-    }
-    return m_port->Transact(data, length);
-}
-
 void CLC_Protocol::Log(const char* text) const {
     if (m_bLog) {
         protolog::LogText(text);
     }
 }
 
-// One step: at most three transmissions of the same bytes, each waiting for one ACK.
-bool CLC_Protocol::Step(const std::uint8_t* data, std::size_t length,
+namespace {
+
+bool IsAck(const TransactResult& reply) {
+    return reply.count == 1 && reply.byte == ACK && !(reply.errors & (LINE_PARITY | LINE_FRAME));
+}
+
+} // namespace
+
+void CLC_Protocol::CountReply(Clock::time_point at) {
+    Exchange& exchange = m_exchange;
+    if (exchange.replies < exchange.ends.size()) {
+        exchange.latency = std::max(exchange.latency, at - exchange.ends[exchange.replies]);
+    }
+    ++exchange.replies;
+    exchange.lastReply = at;
+}
+
+CLC_Protocol::Clock::duration CLC_Protocol::WireTime(std::size_t bytes) const {
+    if (m_baud <= 0) {
+        return Clock::duration::zero();
+    }
+    return std::chrono::duration_cast<Clock::duration>(
+        std::chrono::nanoseconds(static_cast<long long>(bytes) * 10 * 1000000000LL / m_baud));
+}
+
+// Before a step's first transmission, the replies still owed to the last step's transmissions
+// are waited for and dropped, so that every reply read during the step answers one of its own
+// transmissions. A controller answers each transmission at most once and in order, so the
+// last transmission's reply is the last to come. It is due at the later of the end of that
+// transmission and the reply before it plus the transmission's wire time (a controller may
+// take a transmission up only after it has answered the one before), plus the longest reply
+// time seen on the step (at least one time-out); every reply still owed gets one time-out more
+// beyond that. Once nothing has come by then, the rest are taken as never coming (a
+// transmission the controller did not take, or a controller gone silent); replies that come
+// meanwhile move the moment on. Then whatever else is waiting (noise, a doubled answer) is
+// dropped too.
+void CLC_Protocol::Settle() {
+    Exchange& exchange = m_exchange;
+    while (m_port && exchange.Owed() > 0) {
+        const Clock::time_point due =
+            std::max(exchange.ends.back(), exchange.lastReply + exchange.wire) +
+            std::max(exchange.latency, RxTimeout());
+        const auto owed = static_cast<Clock::rep>(exchange.Owed());
+        const TransactResult reply = m_port->Read(due + owed * RxTimeout());
+        if (reply.count != 1) {
+            break; // quiet for long enough, or the device is gone
+        }
+        CountReply(Clock::now());
+    }
+    exchange = {};
+    if (m_port) {
+        m_port->DiscardInput();
+    }
+}
+
+// One step: at most three transmissions of the same bytes. A reply read during the step
+// answers one of its transmissions (Settle saw to that), so an ACK acknowledges the step
+// whichever of them it answers; a refusal counts against the transmission just sent only when
+// no earlier one is still owed its reply, and otherwise the wait for the latest one goes on.
+bool CLC_Protocol::Step(const std::uint8_t* data, std::size_t length, const std::string& name,
                         const std::function<void()>& logAttempt) {
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    Settle();
+    StepReport step{name, 0, false};
+    bool lost = false;
+    for (int attempt = 0; attempt < kAttempts && !step.acknowledged && !lost; ++attempt) {
+        if (attempt > 0 && m_port) {
+            // A late reply to an earlier transmission may have come since the last wait
+            // ended: an ACK among them acknowledges the step without a retry.
+            while (m_exchange.Owed() > 0 && !step.acknowledged) {
+                const TransactResult reply = m_port->Read(Clock::now());
+                if (reply.count != 1) {
+                    lost = reply.deviceLost;
+                    break;
+                }
+                CountReply(Clock::now());
+                step.acknowledged = IsAck(reply);
+            }
+            if (step.acknowledged || lost) {
+                break;
+            }
+            if (m_exchange.Owed() == 0) {
+                m_port->DiscardInput(); // every transmission is answered: the rest is noise
+            }
+        }
         if (m_bLog) {
             logAttempt();
         }
-        const TransactResult reply = Transact(data, length);
-        if (reply.count == 1 && reply.byte == ACK && !(reply.errors & (LINE_PARITY | LINE_FRAME))) {
-            Log(logtext::kAckReceived);
-            return true;
+        const std::optional<Clock::time_point> end =
+            m_port && m_port->IsOpen() ? m_port->Write(data, length) : std::nullopt;
+        if (!end) {
+            lost = true; // a vanished device does not come back by retrying
+            break;
         }
-        if (reply.deviceLost) {
-            break; // a vanished device does not come back by retrying
+        m_exchange.ends.push_back(*end);
+        m_exchange.wire = WireTime(length);
+        ++step.transmissions;
+        const Clock::time_point deadline = *end + RxTimeout();
+        for (;;) {
+            const TransactResult reply = m_port->Read(deadline);
+            if (reply.count != 1) {
+                lost = reply.deviceLost;
+                break;
+            }
+            CountReply(Clock::now());
+            step.acknowledged = IsAck(reply);
+            if (step.acknowledged || m_exchange.Owed() == 0) {
+                break; // acknowledged, or this transmission's own reply refused it
+            }
         }
     }
-    Log(logtext::kStepFailed);
-    return false;
+    Log(step.acknowledged ? logtext::kAckReceived : logtext::kStepFailed);
+    if (m_reporting) {
+        m_report.steps.push_back(std::move(step));
+        return m_report.steps.back().acknowledged;
+    }
+    return step.acknowledged;
 }
 
 bool CLC_Protocol::SendControlChar(bool eot) {
     const std::uint8_t byte = eot ? EOT : ENQ;
-    return Step(&byte, 1,
+    return Step(&byte, 1, m_commandName + (eot ? "EOT" : "ENQ"),
                 [eot] { protolog::LogText(eot ? logtext::kSendEot : logtext::kSendEnq); });
 }
 
-bool CLC_Protocol::SendBlock(bool large) {
+bool CLC_Protocol::SendBlock(bool large, const std::string& name) {
     const std::size_t length = kHeader + PayloadSize(large) + 2;
-    return Step(m_frame.data(), length, [this, large, length] {
+    return Step(m_frame.data(), length, name, [this, large, length] {
         protolog::LogDump(large ? logtext::kSendLargeBlock : logtext::kSendSmallBlock,
                           m_frame.data(), length);
     });
@@ -293,10 +418,11 @@ void CLC_Protocol::StartCommandBlock(std::uint8_t blocks, char letter, std::uint
 
 bool CLC_Protocol::RunCommand(char letter, std::uint8_t blocks, std::uint8_t arg1,
                               std::uint8_t arg2, const char* startLine,
-                              const ProfileTransfer* transfer) {
+                              const ProfileTransfer* transfer, const char* name) {
+    m_commandName = std::string(name) + " ";
     StartCommandBlock(blocks, letter, arg1, arg2);
     Log(startLine);
-    if (!SendControlChar(false) || !SendBlock(false)) {
+    if (!SendControlChar(false) || !SendBlock(false, m_commandName + "command block")) {
         return false; // nothing more, not even EOT, after a failed step
     }
     if (transfer != nullptr) {
@@ -315,7 +441,7 @@ bool CLC_Protocol::RunCommand(char letter, std::uint8_t blocks, std::uint8_t arg
                 m_frame[kHeader + 2 * i + 1] = static_cast<std::uint8_t>(codes[first + i] >> 8);
             }
             SealBlock(true);
-            if (!SendBlock(true)) {
+            if (!SendBlock(true, "data block " + std::to_string(k))) {
                 return false;
             }
             m_host.BlockSent(k, blocks);
@@ -325,11 +451,11 @@ bool CLC_Protocol::RunCommand(char letter, std::uint8_t blocks, std::uint8_t arg
 }
 
 bool CLC_Protocol::CmdConnect() {
-    return RunCommand('U', 0, 0xFF, 0xFF, logtext::kStartConnect, nullptr);
+    return RunCommand('U', 0, 0xFF, 0xFF, logtext::kStartConnect, nullptr, "connect");
 }
 
 bool CLC_Protocol::CmdDisconnect() {
-    return RunCommand('Z', 0, 0xFF, 0xFF, logtext::kStartDisconnect, nullptr);
+    return RunCommand('Z', 0, 0xFF, 0xFF, logtext::kStartDisconnect, nullptr, "disconnect");
 }
 
 bool CLC_Protocol::CmdLoadParams() {
@@ -338,19 +464,23 @@ bool CLC_Protocol::CmdLoadParams() {
     const int frame = m_overrides.frameDivisorIndex.value_or(
         m_settings.GetInt(settings::kSection, settings::kFreqFrame, 0));
     return RunCommand('Q', 0, DivisorByte(line), DivisorByte(frame), logtext::kStartLoadParams,
-                      nullptr);
+                      nullptr, "params");
 }
 
 bool CLC_Protocol::CmdLoadProfile(const ProfileTransfer& transfer) {
     const std::size_t codeBytes = transfer.codes.size() * 2;
     const std::size_t blocks = (codeBytes + kLargePayload - 1) / kLargePayload;
+    if (m_reporting) {
+        m_report.blocks = static_cast<int>(blocks);
+    }
     // Block numbers and the announced count are single bytes; a larger array cannot be
     // numbered and must not go out with wrapped numbers.
     if (blocks > 255) {
         Log(logtext::kStepFailed);
         return false;
     }
-    return RunCommand(
-        'S', static_cast<std::uint8_t>(blocks), static_cast<std::uint8_t>(transfer.elements & 0xFF),
-        static_cast<std::uint8_t>(transfer.elements >> 8), logtext::kStartLoadProfile, &transfer);
+    return RunCommand('S', static_cast<std::uint8_t>(blocks),
+                      static_cast<std::uint8_t>(transfer.elements & 0xFF),
+                      static_cast<std::uint8_t>(transfer.elements >> 8), logtext::kStartLoadProfile,
+                      &transfer, "profile");
 }

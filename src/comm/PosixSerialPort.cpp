@@ -87,11 +87,14 @@ bool PosixSerialPort::Open(const std::string& path) {
     }
     m_fd = fd;
     m_countsOverruns = true;
+    m_have = 0;
+    m_lineFreeAt = {};
     return true;
 }
 
 bool PosixSerialPort::Configure(int baud, int rxTimeoutMs) {
     m_rxTimeoutMs = rxTimeoutMs < 0 ? 0 : rxTimeoutMs;
+    m_baud = baud > 0 ? baud : 0;
     if (m_fd < 0) {
         return false;
     }
@@ -102,40 +105,52 @@ bool PosixSerialPort::Configure(int baud, int rxTimeoutMs) {
     return ok;
 }
 
-TransactResult PosixSerialPort::Transact(const std::uint8_t* data, std::size_t length) {
+SerialPort::Clock::duration PosixSerialPort::WireTime(std::size_t bytes) const {
+    if (m_baud <= 0) {
+        return Clock::duration::zero();
+    }
+    const auto nanoseconds = static_cast<long long>(bytes) * 10 * 1000000000LL / m_baud;
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(nanoseconds));
+}
+
+std::optional<SerialPort::Clock::time_point> PosixSerialPort::Write(const std::uint8_t* data,
+                                                                    std::size_t length) {
+    if (m_fd < 0) {
+        return std::nullopt;
+    }
+    m_counting = ReadOverruns(m_overrunsAtWrite);
+    // The first byte cannot go out before the previous transmission has left the wire.
+    const Clock::time_point start = std::max(Clock::now(), m_lineFreeAt);
+    if (!WriteAll(data, length)) {
+        return std::nullopt;
+    }
+    const Clock::time_point drained = Clock::now();
+    // A drain that returns before the bytes could have crossed the wire did not wait for it
+    // (a pseudo-terminal): the computed end stands in for it. See the class comment.
+    m_lineFreeAt = std::max(drained, start + WireTime(length));
+    return m_lineFreeAt;
+}
+
+TransactResult PosixSerialPort::Read(Clock::time_point deadline) {
     TransactResult result;
     if (m_fd < 0) {
         result.deviceLost = true;
         return result;
     }
-    // Whatever arrived before this request (a late reply to an earlier attempt, noise) is
-    // not the answer to it.
-    if (::tcflush(m_fd, TCIFLUSH) != 0) {
-        result.deviceLost = true;
-        return result;
-    }
-    long long overrunsBefore = 0;
-    const bool counting = ReadOverruns(overrunsBefore);
-    if (!WriteAll(data, length)) {
-        result.deviceLost = true;
-        return result;
-    }
-
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_rxTimeoutMs);
     // The raw input of one byte: at most a three-byte marker. It is read a byte at a time so
-    // that nothing after the reply is taken from the driver.
-    std::uint8_t raw[3];
-    std::size_t have = 0;
+    // that nothing after the reply is taken from the driver; a marker cut by the deadline is
+    // kept for the next read.
     for (;;) {
-        const posixserial::MarkedByte decoded = posixserial::DecodeMarkedInput(raw, have);
+        const posixserial::MarkedByte decoded = posixserial::DecodeMarkedInput(m_raw, m_have);
         if (decoded.complete) {
             result.byte = decoded.byte;
             result.count = 1;
             result.errors |= decoded.errors;
+            m_have = 0;
             break;
         }
-        if (have == sizeof raw) { // cannot happen: three bytes always decode
+        if (m_have == sizeof m_raw) { // cannot happen: three bytes always decode
+            m_have = 0;
             break;
         }
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
@@ -153,9 +168,9 @@ TransactResult PosixSerialPort::Transact(const std::uint8_t* data, std::size_t l
             break; // time-out, also when it runs out inside a marker
         }
         if ((ready.revents & POLLIN) != 0) {
-            const ssize_t n = ::read(m_fd, raw + have, 1);
+            const ssize_t n = ::read(m_fd, m_raw + m_have, 1);
             if (n > 0) {
-                have += static_cast<std::size_t>(n);
+                m_have += static_cast<std::size_t>(n);
                 continue;
             }
             if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
@@ -169,15 +184,38 @@ TransactResult PosixSerialPort::Transact(const std::uint8_t* data, std::size_t l
         break;
     }
 
-    long long overrunsAfter = 0;
-    if (counting && !result.deviceLost && ReadOverruns(overrunsAfter) &&
-        overrunsAfter != overrunsBefore) {
+    long long overruns = 0;
+    if (result.count == 1 && m_counting && ReadOverruns(overruns) &&
+        overruns != m_overrunsAtWrite) {
         result.errors |= LINE_OVERRUN;
     }
     return result;
 }
 
+bool PosixSerialPort::DiscardInput() {
+    m_have = 0;
+    return m_fd >= 0 && ::tcflush(m_fd, TCIFLUSH) == 0;
+}
+
+TransactResult PosixSerialPort::Transact(const std::uint8_t* data, std::size_t length) {
+    TransactResult result;
+    // Whatever arrived before this request (a late reply to an earlier attempt, noise) is
+    // not the answer to it.
+    if (!DiscardInput()) {
+        result.deviceLost = true;
+        return result;
+    }
+    const std::optional<Clock::time_point> end = Write(data, length);
+    if (!end) {
+        result.deviceLost = true;
+        return result;
+    }
+    return Read(*end + std::chrono::milliseconds(m_rxTimeoutMs));
+}
+
 void PosixSerialPort::Close() {
+    m_have = 0;
+    m_lineFreeAt = {};
     if (m_fd < 0) {
         return;
     }

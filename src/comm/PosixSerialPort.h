@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace posixserial {
@@ -35,6 +36,14 @@ bool SetRawLine(int fd, int baud);
 
 } // namespace posixserial
 
+// Where the port cannot drain for real, the reply time counts from the computed end of the
+// transmission. At `baud` with 8N1 every byte takes ten bit times on the wire, so the last of
+// n bytes cannot have left before n * 10 / baud after the write began (or after the previous
+// transmission's end, when that was later). A port whose drain returns sooner has not waited
+// for the wire: a pseudo-terminal (the simulator, a serial-over-network bridge) drains at
+// once, and some adapters call their buffer empty while their own FIFO still sends. Write
+// therefore returns the later of the two moments; on a real line that drains for real this
+// is always the drain itself, so real lines keep counting from the measured end.
 class PosixSerialPort : public SerialPort {
 public:
     PosixSerialPort() = default;
@@ -44,17 +53,34 @@ public:
 
     bool Open(const std::string& path) override;
     bool Configure(int baud, int rxTimeoutMs) override;
-    TransactResult Transact(const std::uint8_t* data, std::size_t length) override;
+    std::optional<Clock::time_point> Write(const std::uint8_t* data, std::size_t length) override;
+    TransactResult Read(Clock::time_point deadline) override;
+    bool DiscardInput() override;
     void Close() override;
     bool IsOpen() const override { return m_fd >= 0; }
 
+    // One exchange: drops input left from earlier exchanges, writes all `length` bytes, then
+    // reads one byte within the receive time-out, counted from the end of the transmission.
+    TransactResult Transact(const std::uint8_t* data, std::size_t length);
+
+    // The time `bytes` take on the wire at the configured speed (ten bit times a byte).
+    Clock::duration WireTime(std::size_t bytes) const;
+
 private:
-    // Writes all bytes and waits until they have left the port.
+    // Writes all bytes and waits until the driver says they have left the port.
     bool WriteAll(const std::uint8_t* data, std::size_t length);
     // The driver's overrun count, when it keeps one.
     bool ReadOverruns(long long& count);
 
     int m_fd = -1;
+    int m_baud = 0;
     int m_rxTimeoutMs = 5000;
     bool m_countsOverruns = true; // cleared when the driver has no counters
+    bool m_counting = false;      // m_overrunsAtWrite holds the count at the last write
+    long long m_overrunsAtWrite = 0;
+    // The computed end of the last transmission: the wire is busy until then.
+    Clock::time_point m_lineFreeAt{};
+    // Raw input of a byte whose marker is not complete yet (at most three bytes).
+    std::uint8_t m_raw[3] = {};
+    std::size_t m_have = 0;
 };

@@ -1,9 +1,11 @@
 // The serial line to the controller, as the block protocol uses it: open a device, set the
-// line up, and the one exchange primitive everything rests on (write, read one reply byte).
+// line up, write a transmission, read reply bytes one at a time against a deadline.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // Line errors reported with a received byte (the bits of the classic comm-error mask).
@@ -23,6 +25,8 @@ struct TransactResult {
 
 class SerialPort {
 public:
+    using Clock = std::chrono::steady_clock;
+
     virtual ~SerialPort() = default;
 
     // Opens the device for exclusive use; false when it is missing, not a terminal, or held
@@ -30,13 +34,22 @@ public:
     virtual bool Open(const std::string& path) = 0;
 
     // Raw 8 data bits, no parity, one stop bit, no flow control, at `baud`; DTR raised and
-    // RTS lowered; one reply byte waited for at most `rxTimeoutMs`. Every setting is tried;
-    // the result is false when any of them failed.
+    // RTS lowered; `rxTimeoutMs` is the wait for a reply byte that Transact uses. Every
+    // setting is tried; the result is false when any of them failed.
     virtual bool Configure(int baud, int rxTimeoutMs) = 0;
 
-    // Discards input left from earlier exchanges, writes all `length` bytes, then reads one
-    // byte within the receive time-out.
-    virtual TransactResult Transact(const std::uint8_t* data, std::size_t length) = 0;
+    // Writes all `length` bytes and returns the moment from which the reply time counts: when
+    // the last byte has left the port (see PosixSerialPort for a port that cannot tell).
+    // Nothing when the device failed.
+    virtual std::optional<Clock::time_point> Write(const std::uint8_t* data,
+                                                   std::size_t length) = 0;
+
+    // One received byte, waiting for it until `deadline` at the latest (a deadline that has
+    // passed takes only a byte that is already there). count 0: none came.
+    virtual TransactResult Read(Clock::time_point deadline) = 0;
+
+    // Drops whatever input has arrived and not been read; false when the device failed.
+    virtual bool DiscardInput() = 0;
 
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;

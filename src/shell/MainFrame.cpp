@@ -525,7 +525,7 @@ void CMainFrame::OnArrangeIcons() {
 // ---- the controller ----
 
 bool CMainFrame::IsLinkOpen() const {
-    return m_pProtocol != nullptr && m_pProtocol->m_bConnected.load();
+    return m_pProtocol != nullptr && m_pProtocol->IsConnected();
 }
 
 void CMainFrame::SetSending(bool sending) {

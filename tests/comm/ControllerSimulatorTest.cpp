@@ -204,3 +204,15 @@ TEST(ControllerSimulator, PaceHoldsTheAnswerForTheWireTime) {
     answerTime(1200, {ENQ}, 16666us);
     answerTime(115200, CommandFrame('U'), 11631us);
 }
+
+// A delayed answer comes that much later, whatever it is, and the answers keep their order:
+// the transmission that came meanwhile is answered after it.
+TEST(ControllerSimulator, DelayedAnswersComeLateAndInOrder) {
+    Rig rig({.wrongByteOnSteps = 1, .wrongByte = 0xA5, .replyDelays = {{1, 150}}});
+    const auto start = std::chrono::steady_clock::now();
+    rig.Send({ENQ});
+    rig.Send({ENQ});
+    EXPECT_EQ(rig.Read(2), (Bytes{0xA5, ACK}));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 150ms);
+    EXPECT_EQ(rig.sim.Transmissions().size(), 2u);
+}

@@ -17,6 +17,13 @@
 #include <numeric>
 #include <sstream>
 
+// The tests' look inside the protocol object (declared its friend).
+struct CLC_ProtocolTestAccess {
+    static std::vector<std::uint8_t> Frame(const CLC_Protocol& link, std::size_t length) {
+        return {link.m_frame.begin(), link.m_frame.begin() + static_cast<std::ptrdiff_t>(length)};
+    }
+};
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -38,6 +45,10 @@ struct RecordingHost : ProtocolHost {
         done.push_back(code);
         changed.notify_all();
     }
+    void CommandFinished(const CommandReport& report) override {
+        std::lock_guard lock(mutex);
+        reports.push_back(report);
+    }
     bool WaitDone(std::size_t count) {
         std::unique_lock lock(mutex);
         return changed.wait_for(lock, 10s, [&] { return done.size() >= count; });
@@ -46,6 +57,7 @@ struct RecordingHost : ProtocolHost {
     std::condition_variable changed;
     Errors errors;
     std::vector<int> done;
+    std::vector<CommandReport> reports;
 };
 
 // Transmissions by letter: E for ENQ, T for EOT, and the command blocks U, Q and Z as they
@@ -68,8 +80,11 @@ std::string L(const char* utf8) {
     return protolog::ToCp1251(utf8);
 }
 
+// The simulator's line at 115200 baud: at the default 1200 baud every unanswered frame would
+// wait out its wire time (more than a second for a command block) on top of the time-out.
 void PointAt(SettingsStore& settings, const std::string& device) {
     settings.WriteString(kSection, settings::kComDevice, device);
+    settings.WriteInt(kSection, settings::kComSpeed, 9);
     settings.WriteInt(kSection, settings::kRxTimeout, 40);
 }
 
@@ -124,8 +139,11 @@ TEST_F(ProtocolTest, ConnectSendsTheWorkedFramesAndLogsEveryStep) {
     settings.WriteInt(kSection, settings::kRxTimeout, 0); // would wait for nothing: the default
     CLC_Protocol link(settings, host);
     ASSERT_TRUE(link.OpenLink());
-    EXPECT_EQ(std::pair(link.m_bConnected.load(), Sent()), std::pair(true, Wire("EUTEQT")));
+    EXPECT_EQ(std::pair(link.IsConnected(), Sent()), std::pair(true, Wire("EUTEQT")));
     EXPECT_TRUE(host.errors.empty());
+    // The frame buffer still holds the last command block sent; logging came from the settings.
+    EXPECT_EQ(CLC_ProtocolTestAccess::Frame(link, 133), Wire("Q").front());
+    EXPECT_TRUE(link.IsLogging());
     EXPECT_EQ(LogShape(), "CEASATAQEASATA");
     const auto lines = LogLines();
     ASSERT_EQ(lines.size(), 2 * (1 + 2 + 1 + 10 + 2) + 1u);
@@ -137,7 +155,7 @@ TEST_F(ProtocolTest, ConnectSendsTheWorkedFramesAndLogsEveryStep) {
     ASSERT_TRUE(link.OpenLink());
     EXPECT_EQ(std::pair(Sent().size(), LogLines().size()), std::pair(std::size_t{6}, lines.size()));
     ASSERT_TRUE(link.CloseLink());
-    EXPECT_EQ(std::pair(link.m_bConnected.load(), Sent()), std::pair(false, Wire("EUTEQTEZT")));
+    EXPECT_EQ(std::pair(link.IsConnected(), Sent()), std::pair(false, Wire("EUTEQTEZT")));
     EXPECT_EQ(LogLines().back(), L(logtext::kDisconnected));
     ASSERT_TRUE(link.CloseLink()); // closed already: nothing sent
     EXPECT_EQ(Sent().size(), 9u);
@@ -182,11 +200,11 @@ TEST_F(ProtocolTest, FailuresReportTheirMessageAndLeaveTheLinkClosed) {
         int error;
         const char* sent;
         const char* log; // empty: logging switched off
-        int speedIndex = 0;
+        int speedIndex = 9;
         const char* device = nullptr; // the simulator's
     } cases[] = {
         // clang-format off
-        {{}, IDS_CANT_OPEN_PORT, "", "P", 0, "/dev/tessaron-no-such-port"},
+        {{}, IDS_CANT_OPEN_PORT, "", "P", 9, "/dev/tessaron-no-such-port"},
         {{}, IDS_CANT_OPEN_PORT, "", "P", 10},
         {{}, IDS_CANT_OPEN_PORT, "", "P", -1},
         {{.silentAfterSteps = 0}, IDS_CONNECT_FAILED, "EEE", "CEEEF"},
@@ -208,7 +226,7 @@ TEST_F(ProtocolTest, FailuresReportTheirMessageAndLeaveTheLinkClosed) {
         std::remove(dir.File("tessaron.log").c_str());
         RecordingHost caseHost;
         CLC_Protocol link(caseSettings, caseHost);
-        EXPECT_FALSE(link.OpenLink() || link.m_bConnected);
+        EXPECT_FALSE(link.OpenLink() || link.IsConnected());
         EXPECT_EQ(caseHost.errors, (Errors{{c.error, 0}}));
         local.WaitForTransmissions(std::strlen(c.sent), 5s);
         EXPECT_EQ(local.Transmissions(), Wire(c.sent));
@@ -229,7 +247,11 @@ TEST_F(ProtocolTest, SetupFailureIsReportedAndClosesThePort) {
         explicit NoSetupPort(bool& isOpen) : open(isOpen) {}
         bool Open(const std::string&) override { return open = true; }
         bool Configure(int, int) override { return false; }
-        TransactResult Transact(const std::uint8_t*, std::size_t) override { return {}; }
+        std::optional<Clock::time_point> Write(const std::uint8_t*, std::size_t) override {
+            return std::nullopt;
+        }
+        TransactResult Read(Clock::time_point) override { return {}; }
+        bool DiscardInput() override { return true; }
         void Close() override { open = false; }
         bool IsOpen() const override { return open; }
         bool& open;
@@ -259,7 +281,7 @@ TEST_F(ProtocolTest, WorkerRunsCommandsAndReportsFailures) {
     worker.Start();
     worker.PostCommand(CMD_CONNECT);
     ASSERT_TRUE(host.WaitDone(1));
-    EXPECT_TRUE(worker.m_bConnected);
+    EXPECT_TRUE(worker.IsConnected());
     worker.Stop(); // the thread's last act takes the link off line
     EXPECT_TRUE(sim.Commands().at(2).letter == 'Z' && sim.Commands().at(2).complete);
     // A send that the controller does not take: message 134, the link stays open.
@@ -272,18 +294,168 @@ TEST_F(ProtocolTest, WorkerRunsCommandsAndReportsFailures) {
     transfer->elements = 4;
     worker.PostCommand(CMD_SEND_PROFILE, std::move(transfer));
     ASSERT_TRUE(host.WaitDone(3));
-    EXPECT_EQ(std::pair(worker.m_bConnected.load(), host.errors),
+    EXPECT_EQ(std::pair(worker.IsConnected(), host.errors),
               std::pair(true, Errors{{IDS_SEND_FAILED, 0}}));
     // A disconnect nobody acknowledges: message 133 with the stop icon, the link closed.
     worker.PostCommand(CMD_DISCONNECT);
     ASSERT_TRUE(host.WaitDone(4));
-    EXPECT_EQ(std::pair(worker.m_bConnected.load(), host.errors.back()),
+    EXPECT_EQ(std::pair(worker.IsConnected(), host.errors.back()),
               std::pair(false, std::pair<int, unsigned>{IDS_DISCONNECT_FAILED, MB_ICONSTOP}));
     worker.PostCommand(99); // not a command: nothing done, nothing reported
     worker.Stop();
     EXPECT_EQ(host.done,
               (std::vector<int>{CMD_CONNECT, CMD_CONNECT, CMD_SEND_PROFILE, CMD_DISCONNECT}));
     EXPECT_EQ(host.errors.size(), 2u);
+}
+
+// A pseudo-terminal drains at once. The reply time counts from the computed end of the
+// transmission instead, so a data block that is on a 9600-baud wire for more than a second
+// is not given up after a 300 ms time-out.
+TEST_F(ProtocolTest, APacedLineIsGivenTheWireTimeOfEveryTransmission) {
+    sim.SetPace(9600);
+    settings.WriteInt(kSection, settings::kComSpeed, 3); // 9600 baud
+    settings.WriteInt(kSection, settings::kRxTimeout, 300);
+    settings.WriteInt(kSection, settings::kProtocolLog, 0);
+    CLC_Protocol link(settings, host);
+    auto transfer = std::make_unique<ProfileTransfer>();
+    transfer->elements = 256;
+    transfer->codes.resize(512);
+    std::iota(transfer->codes.begin(), transfer->codes.end(), std::uint16_t{0x8000});
+    const std::vector<std::uint16_t> codes = transfer->codes;
+    link.OnControllerCommand(CMD_CONNECT, nullptr);
+    link.OnControllerCommand(CMD_SEND_PROFILE, std::move(transfer));
+    link.OnControllerCommand(CMD_DISCONNECT, nullptr);
+    EXPECT_EQ(host.errors, Errors{});
+    const auto commands = sim.Commands();
+    ASSERT_EQ(commands.size(), 4u);
+    EXPECT_TRUE(commands[2].complete && commands[2].codes == codes && commands[3].complete);
+    EXPECT_EQ(Sent().size(), 13u); // no step needed a retry
+}
+
+// Every command tells the host what it did: the device and speed, each step with its
+// transmissions and whether it was acknowledged, the data blocks, the result and its message,
+// the time on the link. Here the first data block's reply comes late, so the block goes twice.
+TEST_F(ProtocolTest, EveryCommandReportsItsSteps) {
+    settings.WriteInt(kSection, settings::kRxTimeout, 100);
+    sim.SetPace(115200);
+    CLC_Protocol link(settings, host);
+    link.OnControllerCommand(CMD_CONNECT, nullptr);
+    // The block's reply, due 89 ms after it went out, comes 200 ms later: past its time-out,
+    // while the repeated block is waiting for its own.
+    sim.SetFaults({.replyDelays = {{3, 200}}}); // ENQ, command block, data block 1
+    auto transfer = std::make_unique<ProfileTransfer>();
+    transfer->elements = 257;
+    transfer->codes.assign(514, 0x8000);
+    link.OnControllerCommand(CMD_SEND_PROFILE, std::move(transfer));
+    sim.SetFaults({.silent = true});
+    link.OnControllerCommand(CMD_DISCONNECT, nullptr);
+    link.OnControllerCommand(99, nullptr); // not a command: no report
+    using S = StepReport;
+    // clang-format off
+    const std::vector<S> connect{{"connect ENQ", 1, true}, {"connect command block", 1, true},
+                                 {"connect EOT", 1, true}, {"params ENQ", 1, true},
+                                 {"params command block", 1, true}, {"params EOT", 1, true}};
+    const std::vector<S> send{{"profile ENQ", 1, true}, {"profile command block", 1, true},
+                              {"data block 1", 2, true}, {"data block 2", 1, true},
+                              {"profile EOT", 1, true}};
+    const std::vector<S> disconnect{{"disconnect ENQ", 3, false}};
+    // clang-format on
+    const auto& reports = host.reports;
+    ASSERT_EQ(reports.size(), 3u);
+    const auto brief = [](const CommandReport& r) {
+        return std::tuple(r.code, r.port, r.baud, r.ok, r.errorId, r.blocks);
+    };
+    EXPECT_EQ(brief(reports[0]), std::tuple(CMD_CONNECT, sim.SlavePath(), 115200, true, 0, 0));
+    EXPECT_EQ(reports[0].steps, connect);
+    EXPECT_EQ(brief(reports[1]), std::tuple(CMD_SEND_PROFILE, sim.SlavePath(), 115200, true, 0, 2));
+    EXPECT_EQ(reports[1].steps, send);
+    EXPECT_EQ(brief(reports[2]), std::tuple(CMD_DISCONNECT, sim.SlavePath(), 115200, false,
+                                            int{IDS_DISCONNECT_FAILED}, 0));
+    EXPECT_EQ(reports[2].steps, disconnect);
+    // The send waited out one time-out, the disconnect three.
+    EXPECT_GE(reports[1].duration, 100ms);
+    EXPECT_GE(reports[2].duration, 300ms);
+    EXPECT_LT(reports[2].duration, 5s);
+    // Nothing to do is a success without steps; a port that cannot be opened says which.
+    link.OnControllerCommand(CMD_DISCONNECT, nullptr);
+    settings.WriteString(kSection, settings::kComDevice, dir.File("no-such-port"));
+    link.OnControllerCommand(CMD_CONNECT, nullptr);
+    ASSERT_EQ(reports.size(), 5u);
+    EXPECT_EQ(brief(reports[3]), std::tuple(CMD_DISCONNECT, sim.SlavePath(), 115200, true, 0, 0));
+    EXPECT_EQ(brief(reports[4]), std::tuple(CMD_CONNECT, dir.File("no-such-port"), 115200, false,
+                                            int{IDS_CANT_OPEN_PORT}, 0));
+    EXPECT_TRUE(reports[3].steps.empty() && reports[4].steps.empty());
+}
+
+// A port that plays a script of replies, for the bookkeeping of which reply answers which
+// transmission without any timing: each Read takes the next reply ('a' ACK, 'n' a refusal,
+// '.' nothing came by the deadline); the trace records every call (w a transmission, d input
+// dropped, and each reply read).
+struct ScriptedPort : SerialPort {
+    ScriptedPort(const std::string& replies, std::string& calls) : script(replies), trace(calls) {}
+    bool Open(const std::string&) override { return true; }
+    bool Configure(int, int) override { return true; }
+    std::optional<Clock::time_point> Write(const std::uint8_t*, std::size_t) override {
+        trace += 'w';
+        return Clock::now();
+    }
+    TransactResult Read(Clock::time_point) override {
+        const char reply = next < script.size() ? script[next++] : '.';
+        trace += reply;
+        TransactResult result;
+        result.count = reply == '.' ? 0 : 1;
+        result.byte = reply == 'a' ? 0x06 : 0x15;
+        return result;
+    }
+    bool DiscardInput() override {
+        trace += 'd';
+        return true;
+    }
+    void Close() override {}
+    bool IsOpen() const override { return true; }
+    std::string script;
+    std::size_t next = 0;
+    std::string& trace;
+};
+
+// Replies are counted against the step's transmissions: an ACK that came late acknowledges
+// the step whichever transmission it answers, also when it is found waiting before a retry; a
+// refusal ends an attempt only when no earlier transmission is still owed its reply; and the
+// replies still owed to a step are waited for and dropped before the next one is sent.
+TEST_F(ProtocolTest, RepliesAreCountedAgainstTheTransmissionsTheyAnswer) {
+    const struct {
+        const char* what;
+        const char* script;                              // after the six replies of the connect
+        std::vector<std::pair<std::string, bool>> steps; // trace and result of each step
+    } cases[] = {
+        // clang-format off
+        {"answered at once", "a", {{"dwa", true}}},
+        {"a late ACK found before the retry needs no retransmission", ".a", {{"dw.a", true}}},
+        {"a late refusal of the first transmission does not fail the second", "..na",
+         {{"dw..wna", true}}},
+        {"refusals of each transmission fail the step after three", "nnn",
+         {{"dwndwndwn", false}}},
+        // The second transmission's reply is still owed: dropped, not taken for the next step.
+        {"an owed reply is not the next step's", "..aa.....",
+         {{"dw..wa", true}, {"adw..w..w.", false}}},
+        {"an owed reply that does not come is given up", "..a.a", {{"dw..wa", true}, {".dwa", true}}},
+        {"a failed step's three owed replies are all dropped", ".....aaa.....",
+         {{"dw..w..w.", false}, {"aaadw..w..w.", false}}},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string trace;
+        CLC_Protocol link(settings, host, [&] {
+            return std::make_unique<ScriptedPort>(std::string("aaaaaa") + c.script, trace);
+        });
+        ASSERT_TRUE(link.OpenLink());
+        for (const auto& [expected, result] : c.steps) {
+            trace.clear();
+            EXPECT_EQ(link.SendControlChar(false), result);
+            EXPECT_EQ(trace, expected);
+        }
+    }
 }
 
 } // namespace

@@ -179,4 +179,41 @@ TEST(PosixSerialPort, DecodesMarkedInput) {
     }
 }
 
+// A pseudo-terminal says it has drained as soon as the bytes are written. The last byte cannot
+// have left before ten bit times a byte after the write began, so the reply time counts from
+// that computed end: a controller that answers when a 9600-baud wire would have carried a
+// large block (1.07 s) is heard with a time-out of 50 ms. A transmission behind another starts
+// when the first has left the wire.
+TEST(PosixSerialPort, ReplyTimeCountsFromTheComputedEndWhereTheDrainIsNotReal) {
+    Pty pty;
+    PosixSerialPort port;
+    ASSERT_TRUE(port.Open(pty.slave) && port.Configure(9600, 50));
+    EXPECT_EQ(port.WireTime(1029), 1071875us);
+    const Bytes frame(1029, 0x55);
+    const std::uint8_t enq = 0x05;
+    auto before = Clock::now();
+    const auto end = port.Write(frame.data(), frame.size());
+    ASSERT_TRUE(end.has_value());
+    EXPECT_LT(Clock::now() - before, 500ms); // the drain did not wait for the wire
+    EXPECT_GE(*end - before, port.WireTime(1029));
+    EXPECT_LE(*end - Clock::now(), port.WireTime(1029));
+    const auto next = port.Write(&enq, 1);
+    ASSERT_TRUE(next.has_value());
+    EXPECT_GE(*next, *end + port.WireTime(1));
+    ASSERT_EQ(pty.Read(1030).size(), 1030u);
+
+    ::usleep(1200 * 1000); // the wire is free again
+    Bytes request;
+    before = Clock::now();
+    std::jthread controller([&] {
+        request = pty.Read(frame.size());
+        std::this_thread::sleep_until(before + 1090ms);
+        EXPECT_EQ(::write(pty.master, "\x06", 1), 1);
+    });
+    const TransactResult reply = port.Transact(frame.data(), frame.size());
+    controller.join();
+    EXPECT_TRUE(reply.count == 1 && reply.byte == 0x06 && !reply.deviceLost);
+    EXPECT_EQ(request, frame);
+}
+
 } // namespace
