@@ -1,7 +1,8 @@
 // The fitted response curve and the correction table made from it, on readings of the
 // liquid-crystal model.
-#include "calibration/LiquidCrystalModel.h"
 #include "calibration/ResponseCurve.h"
+
+#include "calibration/LiquidCrystalModel.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -15,9 +16,9 @@ constexpr double kRed = 633e-9;
 constexpr double kPi = std::numbers::pi;
 
 struct TableError {
-    double rms = 0.0;         // true phase above the zero level's versus the entry's phase
+    double rms = 0.0; // true phase above the zero level's versus the entry's phase
     double max = 0.0;
-    double pistonRms = 0.0;   // the same without the common offset, which no lens shows
+    double pistonRms = 0.0; // the same without the common offset, which no lens shows
     double pistonMax = 0.0;
     bool monotone = true;
 };
@@ -33,8 +34,8 @@ TableError CheckTable(const LiquidCrystalModel& model, const ResponseCurve& curv
         errors.push_back(std::fabs(model.Phase(table[k], kRed) - zero) - maxRadians * k / last);
         mean += errors.back() / static_cast<double>(table.size());
         if (k > 0) {
-            e.monotone = e.monotone && (curve.Rising() ? table[k] >= table[k - 1]
-                                                       : table[k] <= table[k - 1]);
+            e.monotone = e.monotone &&
+                         (curve.Rising() ? table[k] >= table[k - 1] : table[k] <= table[k - 1]);
         }
     }
     for (const double error : errors) {
@@ -96,7 +97,6 @@ TEST(ResponseCurveTest, TableReproducesTheTruePhaseOfEveryLevel) {
             EXPECT_LT(e.pistonMax, 0.03);
             EXPECT_TRUE(e.monotone);
             meanRms += e.rms / kDraws;
-            std::printf("FIG d%d f%d w%d s%d rms %.4f max %.4f prms %.4f pmax %.4f\n", c.digits, c.falling, c.wrapped, seed, e.rms, e.max, e.pistonRms, e.pistonMax);
         }
         EXPECT_LT(meanRms, 0.01) << c.digits << " digits, falling " << c.falling;
     }
@@ -119,8 +119,8 @@ TEST(ResponseCurveTest, OutliersAreIgnoredButAnUnmarkedWrapIsRefused) {
         EXPECT_NEAR(*curve->PhaseAt(level) - model.Phase(level, kRed), 0.0, 0.03) << level;
     }
 
-    const Measurement wrapped = model.Sweep(LiquidCrystalModel::EvenLevels(64, 16), kRed, 0.02, 7,
-                                            true);
+    const Measurement wrapped =
+        model.Sweep(LiquidCrystalModel::EvenLevels(64, 16), kRed, 0.02, 7, true);
     Measurement unmarked = wrapped;
     unmarked.wrapped = false;
     const auto refused = ResponseCurve::Fit(unmarked);
