@@ -11,6 +11,7 @@
 #include <gsl/gsl_linalg.h>
 #include <limits>
 #include <mutex>
+#include <numbers>
 
 namespace calibration {
 
@@ -51,7 +52,7 @@ constexpr double kMadToSigma = 1.4826;
 // Without it a curve that the spline follows almost exactly would call every reading that
 // deviates by a hair an outlier.
 constexpr double kMinScale = 0.002;
-constexpr int kMaxRounds = 30;
+constexpr int kMaxRounds = 20;
 // The fitted phase change must exceed the readings' scatter this many times.
 constexpr double kMinSignal = 4.0;
 // Largest step parameter used: exp(30) radians is far beyond any liquid crystal's stroke,
@@ -139,6 +140,10 @@ public:
         gsl_matrix* g = m_factor.get();
         gsl_matrix_set_zero(g);
         gsl_vector_set_zero(m_rhs.get());
+        // Straight into the storage: this loop runs over every reading in every round.
+        double* gData = g->data;
+        double* bData = m_rhs->data;
+        const std::size_t tda = g->tda;
         for (std::size_t i = 0; i < basis.Points(); ++i) {
             if (w[i] <= 0.0) {
                 continue;
@@ -147,9 +152,10 @@ public:
             const double* row = basis.Row(i);
             for (int a = 0; a < kSplineOrder; ++a) {
                 const double wa = w[i] * row[a];
-                *gsl_vector_ptr(m_rhs.get(), s + a) += wa * y[i];
+                bData[(s + a) * m_rhs->stride] += wa * y[i];
+                double* gRow = gData + (s + a) * tda + s;
                 for (int b = 0; b < kSplineOrder; ++b) {
-                    *gsl_matrix_ptr(g, s + a, s + b) += wa * row[b];
+                    gRow[b] += wa * row[b];
                 }
             }
         }
@@ -375,7 +381,8 @@ CandidateFit FitUnconstrained(const SplineBasis& basis, const std::vector<double
             return fit;
         }
         fit.coefficients = equations.Solve();
-        if (fit.state.Reweight(basis, y, fit.coefficients, round) < 1e-4) {
+        // Coarser than the final fit's: the candidates only need comparing.
+        if (fit.state.Reweight(basis, y, fit.coefficients, round) < 1e-3) {
             break;
         }
     }
@@ -549,7 +556,7 @@ Result<ResponseCurve> ResponseCurve::Fit(const PreparedPoints& points, const Fit
     auto tryWarp = [&](const Warp& warp) {
         std::vector<double> u(n);
         std::transform(t.begin(), t.end(), u.begin(), warp);
-        for (int p = low; p <= high; ++p) {
+        for (int p = low; p <= high; p += p < 8 ? 1 : p / 4) {
             SplineBasis candidate(u, p);
             CandidateFit fit = FitUnconstrained(candidate, y);
             if (!fit.coefficients.empty() && (!basis || fit.score < best.score)) {
@@ -596,21 +603,47 @@ Result<ResponseCurve> ResponseCurve::Fit(const PreparedPoints& points, const Fit
         report.maxResidual = std::max(report.maxResidual, std::fabs(r));
     }
     report.rms = std::sqrt(squares / static_cast<double>(n));
-    if (report.outlierCount > options.outlierShare * static_cast<double>(n)) {
-        std::string where;
-        int listed = 0;
-        for (std::size_t i = 0; i < n && listed < 6; ++i) {
-            if (report.outliers[i]) {
-                where += listed > 0 ? ", " : "";
-                where += listed == 5 ? std::string("...") : std::to_string(report.levels[i]);
-                ++listed;
+    // Readings off by about a whole period are the mark of phases folded into one period.
+    std::vector<int> periodOff;
+    std::vector<int> off;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (report.outliers[i]) {
+            off.push_back(report.levels[i]);
+            const double periods = std::round(report.residuals[i] / (2.0 * std::numbers::pi));
+            if (periods != 0.0 &&
+                std::fabs(report.residuals[i] - periods * 2.0 * std::numbers::pi) < 0.5) {
+                periodOff.push_back(report.levels[i]);
             }
         }
+    }
+    const auto levelList = [](const std::vector<int>& levels) {
+        std::string list;
+        for (std::size_t i = 0; i < levels.size() && i < 6; ++i) {
+            list += (i > 0 ? ", " : "") + (i == 5 ? std::string("...") : std::to_string(levels[i]));
+        }
+        return list;
+    };
+    if (!periodOff.empty()) {
+        return Refuse(std::to_string(periodOff.size()) +
+                      " readings lie a whole period (2 PI) off "
+                      "the fitted curve (at levels " +
+                      levelList(periodOff) +
+                      "): the phases look folded into one period. Mark them as wrapped.");
+    }
+    if (report.outlierCount > options.outlierShare * static_cast<double>(n)) {
         return Refuse(std::to_string(report.outlierCount) + " of " + std::to_string(n) +
                       " readings lie more than " + Figure(kBisquareTune * report.scale) +
-                      " rad off the fitted monotone curve (at levels " + where +
+                      " rad off the fitted monotone curve (at levels " + levelList(off) +
                       "): the measurement does not follow one monotone curve. Are the phases "
                       "wrapped into one period without being marked so?");
+    }
+    if (report.scale > options.maxScatter) {
+        return Refuse("The readings scatter by " + Figure(report.scale) +
+                      " rad around the fitted monotone curve (at most " +
+                      Figure(options.maxScatter) +
+                      " rad is accepted): the measurement does not follow one monotone curve. "
+                      "Are the phases wrapped into one period without being marked so, or given "
+                      "in another unit?");
     }
 
     ResponseCurve curve;

@@ -8,7 +8,8 @@
 // cross-validation of unconstrained robust spline fits. The monotone coefficients are then
 // fitted by nonlinear least squares, reweighted with Tukey's bisquare on a median-absolute-
 // deviation scale, so single bad readings lose their weight instead of bending the curve.
-// A measurement of which more than a quarter of the points lie off the curve, or whose phase
+// A measurement that scatters too widely around the curve, of which too many readings lie
+// off it or several lie a whole period off it (wrapped phases not marked so), or whose phase
 // change is lost in its own scatter, is refused.
 //
 // The zero of the table. Measured phases are relative: only differences matter. The table's
@@ -38,8 +39,12 @@ class SteffenInterpolation;
 struct FitOptions {
     // B-spline coefficients of the curve, 4 to 32; 0 lets the fit choose.
     int coefficients = 0;
-    // The largest share of measured points that may lie off the curve (weight 0).
-    double outlierShare = 0.25;
+    // The largest share of readings that may lie off the curve (weight 0).
+    double outlierShare = 0.2;
+    // The largest scatter (radians, robust estimate) of the readings around the curve: an
+    // interferometer reads a phase step far better, so more means the readings follow no
+    // single curve (wrapped phases not marked so, a wrong unit).
+    double maxScatter = 0.15;
     // Repeated readings of one level further apart than this (radians) are refused.
     double duplicateTolerance = kDuplicateTolerance;
 };

@@ -119,15 +119,36 @@ TEST(ResponseCurveTest, OutliersAreIgnoredButAnUnmarkedWrapIsRefused) {
         EXPECT_NEAR(*curve->PhaseAt(level) - model.Phase(level, kRed), 0.0, 0.03) << level;
     }
 
-    const Measurement wrapped =
-        model.Sweep(LiquidCrystalModel::EvenLevels(64, 16), kRed, 0.02, 7, true);
-    Measurement unmarked = wrapped;
-    unmarked.wrapped = false;
-    const auto refused = ResponseCurve::Fit(unmarked);
+    // Folded readings not marked as such: many past the fold (the 5 um cell), or a few (the
+    // thinner cells, whose phase passes 2 PI only near the top).
+    // clang-format off
+    const std::pair<double, std::string> folds[] = {
+        {5e-6, "does not follow one monotone curve"},
+        {3.8e-6, "does not follow one monotone curve"},
+        {3.55e-6, "wrapped"},
+    };
+    // clang-format on
+    for (const auto& [thickness, message] : folds) {
+        LiquidCrystalModel cell = model;
+        cell.thickness = thickness;
+        const Measurement wrapped =
+            cell.Sweep(LiquidCrystalModel::EvenLevels(64, 16), kRed, 0.02, 7, true);
+        Measurement unmarked = wrapped;
+        unmarked.wrapped = false;
+        const auto refused = ResponseCurve::Fit(unmarked);
+        ASSERT_FALSE(refused.Ok()) << thickness;
+        EXPECT_NE(refused.Message().find(message), std::string::npos) << refused.Message();
+        EXPECT_TRUE(ResponseCurve::Fit(wrapped).Ok()) << thickness;
+    }
+    // Two readings folded back by a period, the rest of the curve intact.
+    Measurement folded = model.Sweep(LiquidCrystalModel::EvenLevels(64, 16), kRed, 0.02, 7);
+    folded.points[62].phase -= 2 * kPi;
+    folded.points[63].phase -= 2 * kPi;
+    const auto refused = ResponseCurve::Fit(folded);
     ASSERT_FALSE(refused.Ok());
-    EXPECT_NE(refused.Message().find("does not follow one monotone curve"), std::string::npos)
-        << refused.Message();
-    EXPECT_TRUE(ResponseCurve::Fit(wrapped).Ok());
+    EXPECT_EQ(refused.Message(), "2 readings lie a whole period (2 PI) off the fitted curve (at "
+                                 "levels 32247, 32767): the phases look folded into one period. "
+                                 "Mark them as wrapped.");
 }
 
 TEST(ResponseCurveTest, RefusalsNameTheFigures) {
