@@ -535,7 +535,7 @@ Result<ResponseCurve> ResponseCurve::Fit(const PreparedPoints& points, const Fit
     }
     const std::vector<double>& y = points.phases;
 
-    // The number of coefficients: asked for, or the best cross-validated one.
+    // The number of coefficients: asked for, or chosen among the candidates below.
     const int most = std::clamp(static_cast<int>(n / 3), kMinCoefficients, kMaxCoefficients);
     int low = kMinCoefficients;
     int high = most;
@@ -549,7 +549,8 @@ Result<ResponseCurve> ResponseCurve::Fit(const PreparedPoints& points, const Fit
         }
         low = high = options.coefficients;
     }
-    // The best cross-validated fit in the plain level, then in the logistic warp.
+    // The fit with the best information criterion, in the plain level and in the logistic warp
+    // (the candidates: 4 to 8 coefficients one by one, then in steps of a quarter).
     std::optional<SplineBasis> basis;
     CandidateFit best;
     Warp bestWarp;

@@ -1,15 +1,18 @@
 // The liquid crystal's response: the phase (radians) it adds at each DAC level, as a smooth
 // monotone curve fitted to a measurement, and its inversion into a correction table.
 //
-// The fit. The curve is a cubic B-spline in the level whose coefficients rise (or fall) step
-// by step, each step the exponential of a free parameter, so the curve is monotone by
-// construction. Breakpoints sit at quantiles of the measured levels; the number of
-// coefficients (4 to 32, at most a third of the levels) is chosen by generalised
-// cross-validation of unconstrained robust spline fits. The monotone coefficients are then
-// fitted by nonlinear least squares, reweighted with Tukey's bisquare on a median-absolute-
-// deviation scale, so single bad readings lose their weight instead of bending the curve.
+// The fit. The curve is a cubic B-spline whose coefficients rise (or fall) step by step,
+// each step the exponential of a free parameter, so the curve is monotone by construction.
+// The spline is cubic either in the level itself or in the coordinate of a logistic fitted to
+// the readings first (a liquid crystal's sigmoid-like response is nearly straight there, so a
+// few coefficients follow it closely). Breakpoints sit at quantiles of the measured levels;
+// the coordinate and the number of coefficients (4 to 32, at most a third of the levels) are
+// chosen by the Bayesian information criterion of unconstrained robust spline fits. The
+// monotone coefficients are then fitted by nonlinear least squares, reweighted with Tukey's
+// bisquare on a median-absolute-deviation scale, so single bad readings lose their weight
+// instead of bending the curve.
 // A measurement that scatters too widely around the curve, of which too many readings lie
-// off it or several lie a whole period off it (wrapped phases not marked so), or whose phase
+// off it or any lies a whole period off it (wrapped phases not marked so), or whose phase
 // change is lost in its own scatter, is refused.
 //
 // The zero of the table. Measured phases are relative: only differences matter. The table's
@@ -37,7 +40,8 @@ namespace calibration {
 class SteffenInterpolation;
 
 struct FitOptions {
-    // B-spline coefficients of the curve, 4 to 32; 0 lets the fit choose.
+    // B-spline coefficients of the curve, 4 to 32 (at most one per level); 0 lets the fit
+    // choose.
     int coefficients = 0;
     // The largest share of readings that may lie off the curve (weight 0).
     double outlierShare = 0.2;
