@@ -326,6 +326,9 @@ std::optional<Warp> FitLogisticWarp(const std::vector<double>& t, const std::vec
     LogisticProblem problem{&t, &y, minWidth};
     // Start: the ends' phases, the midpoint where the readings first cross half-way.
     const double a = y.front(), b = y.back() - y.front();
+    if (b == 0.0) {
+        return std::nullopt;
+    }
     double c = 0.5;
     for (std::size_t i = 1; i < n; ++i) {
         if ((y[i] - a) / b >= 0.5) {
@@ -525,6 +528,13 @@ Result<ResponseCurve> ResponseCurve::Fit(const PreparedPoints& points, const Fit
         return Refuse("Only " + std::to_string(n) +
                       " different levels were measured; a response curve needs at least " +
                       std::to_string(kMinLevels) + ".");
+    }
+    for (std::size_t i = 1; i < n; ++i) {
+        if (points.levels[i] <= points.levels[i - 1]) {
+            return Refuse("The levels to fit must ascend, each once (level " +
+                          std::to_string(points.levels[i]) + " follows level " +
+                          std::to_string(points.levels[i - 1]) + ").");
+        }
     }
     const int first = points.levels.front();
     const int last = points.levels.back();

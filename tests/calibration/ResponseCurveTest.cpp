@@ -185,6 +185,10 @@ TEST(ResponseCurveTest, RefusalsNameTheFigures) {
     ASSERT_TRUE(table.Ok()) << table.Message();
     EXPECT_TRUE(table->front() == 100 && table->back() > 100 && table->back() <= 900);
 
+    const auto unsorted = ResponseCurve::Fit(PreparedPoints{{0, 5, 5, 9}, {0.0, 1.0, 2.0, 3.0}});
+    ASSERT_FALSE(unsorted.Ok());
+    EXPECT_NE(unsorted.Message().find("level 5 follows level 5"), std::string::npos);
+
     // Readings that do not change beyond their scatter show no response.
     LiquidCrystalModel dead = model;
     dead.thickness = 0.0;
