@@ -24,22 +24,6 @@ void UseReturnCodes() {
 
 } // namespace gsl
 
-// Steffen's monotone cubic through the phases at whole levels: between two levels it never
-// leaves the range of their phases, so the curve stays monotone.
-class SteffenInterpolation {
-public:
-    SteffenInterpolation(const std::vector<double>& x, const std::vector<double>& y)
-        : m_interp(gsl_interp_alloc(gsl_interp_steffen, x.size())) {
-        gsl_interp_init(m_interp.get(), x.data(), y.data(), x.size());
-    }
-    double Eval(const std::vector<double>& x, const std::vector<double>& y, double at) const {
-        return gsl_interp_eval(m_interp.get(), x.data(), y.data(), at, nullptr);
-    }
-
-private:
-    std::unique_ptr<gsl_interp, gsl::Deleter> m_interp;
-};
-
 namespace {
 
 constexpr int kMinCoefficients = 4;
@@ -58,6 +42,24 @@ constexpr double kMinSignal = 4.0;
 // Largest step parameter used: exp(30) radians is far beyond any liquid crystal's stroke,
 // and the bound keeps trial steps of the solver finite.
 constexpr double kMaxStepParameter = 30.0;
+
+// Steffen's monotone cubic through the phases at whole levels, at a level between two of
+// them: between two levels it never leaves the range of their phases, so the curve stays
+// monotone. Its slopes at a level depend on the neighbouring levels only, so the levels
+// around the wanted one give exactly what the whole curve would.
+double Steffen(const std::vector<double>& phases, int firstLevel, double level) {
+    const auto below = static_cast<std::size_t>(level - firstLevel);
+    const std::size_t from = below > 0 ? below - 1 : 0;
+    const std::size_t to = std::min(phases.size() - 1, below + 2);
+    double x[4];
+    for (std::size_t i = from; i <= to; ++i) {
+        x[i - from] = firstLevel + static_cast<double>(i);
+    }
+    const std::size_t size = to - from + 1;
+    std::unique_ptr<gsl_interp, gsl::Deleter> interp(gsl_interp_alloc(gsl_interp_steffen, size));
+    gsl_interp_init(interp.get(), x, phases.data() + from, size);
+    return gsl_interp_eval(interp.get(), x, phases.data() + from, level, nullptr);
+}
 
 std::string Figure(double value) {
     return numtext::FormatGeneral(value, 4);
@@ -667,7 +669,6 @@ Result<ResponseCurve> ResponseCurve::Fit(const PreparedPoints& points, const Fit
     curve.m_report = std::move(report);
     curve.m_origin = "fitted to " + std::to_string(n) + " measured levels (" +
                      std::to_string(first) + " to " + std::to_string(last) + ")";
-    curve.Interpolate();
     return curve;
 }
 
@@ -703,16 +704,7 @@ Result<ResponseCurve> ResponseCurve::FromSamples(int firstLevel, std::vector<dou
     curve.m_firstLevel = firstLevel;
     curve.m_phases = std::move(phases);
     curve.m_origin = std::move(origin);
-    curve.Interpolate();
     return curve;
-}
-
-void ResponseCurve::Interpolate() {
-    m_levels.resize(m_phases.size());
-    for (std::size_t i = 0; i < m_levels.size(); ++i) {
-        m_levels[i] = m_firstLevel + static_cast<double>(i);
-    }
-    m_interp = std::make_shared<const SteffenInterpolation>(m_levels, m_phases);
 }
 
 double ResponseCurve::Stroke() const {
@@ -727,7 +719,7 @@ std::optional<double> ResponseCurve::PhaseAt(double level) const {
     if (offset == std::floor(offset)) {
         return m_phases[static_cast<std::size_t>(offset)];
     }
-    return m_interp->Eval(m_levels, m_phases, level);
+    return Steffen(m_phases, m_firstLevel, level);
 }
 
 std::optional<double> ResponseCurve::RelativePhaseAt(double level) const {

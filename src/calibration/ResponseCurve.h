@@ -30,14 +30,11 @@
 #include "calibration/Result.h"
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace calibration {
-
-class SteffenInterpolation;
 
 struct FitOptions {
     // B-spline coefficients of the curve, 4 to 32 (at most one per level); 0 lets the fit
@@ -110,12 +107,9 @@ public:
 
 private:
     ResponseCurve() = default;
-    void Interpolate();
 
     int m_firstLevel = 0;
     std::vector<double> m_phases;
-    std::vector<double> m_levels; // the whole levels as numbers, for the interpolation
-    std::shared_ptr<const SteffenInterpolation> m_interp; // shared: it never changes
     std::optional<FitReport> m_report;
     std::string m_origin;
 };

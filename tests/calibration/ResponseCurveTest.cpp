@@ -180,7 +180,14 @@ TEST(ResponseCurveTest, RefusalsNameTheFigures) {
     ASSERT_TRUE(part.Ok()) << part.Message();
     EXPECT_FALSE(part->PhaseAt(99.5).has_value());
     EXPECT_FALSE(part->PhaseAt(900.5).has_value());
-    EXPECT_TRUE(part->PhaseAt(500.5).has_value());
+    // Between whole levels the curve stays between their phases, first and last interval too.
+    for (const double level : {100.25, 500.5, 899.75}) {
+        const double low = *part->PhaseAt(std::floor(level)),
+                     high = *part->PhaseAt(std::ceil(level));
+        const double at = *part->PhaseAt(level);
+        EXPECT_TRUE(low < at && at < high) << level;
+        EXPECT_NEAR(at, model.Phase(level, kRed), 1e-3) << level;
+    }
     const auto table = part->BuildTable(16, 0.01);
     ASSERT_TRUE(table.Ok()) << table.Message();
     EXPECT_TRUE(table->front() == 100 && table->back() > 100 && table->back() <= 900);
