@@ -3,6 +3,7 @@
 #include "calibration/CorrectionTableFile.h"
 #include "calibration/LiquidCrystalModel.h"
 #include "calibration/MeasurementCsv.h"
+#include "support/DocAccess.h"
 #include "support/ProfileFixture.h"
 
 #include <gtest/gtest.h>
@@ -162,14 +163,13 @@ TEST_F(CorrectionTableFileTest, WrittenTablesLoadIntoAProfile) {
     }
     ASSERT_TRUE(WriteCorrectionTable(dir.File("t.txt"), table, 10).Ok());
     CTessaronDoc& d = NewDoc();
-    d.m_nDacDigits = 10;
-    d.m_strCorrectionPath = dir.File("t.txt");
-    ASSERT_TRUE(d.LoadCorrectionTable());
-    EXPECT_EQ(d.m_correction, table);
-    d.m_phase = {0.0, d.m_dMaxPhase};
+    DocFields(d).m_nDacDigits = 10;
+    ASSERT_TRUE(d.UseCorrectionTable(dir.File("t.txt")));
+    EXPECT_EQ(d.Correction(), table);
+    DocFields(d).m_phase = {0.0, d.MaxPhase()};
     ASSERT_TRUE(d.ComputeDacCodes(true));
-    EXPECT_EQ(d.m_codes[0], 512 + 511);
-    EXPECT_EQ(d.m_codes[1], 512 + table[511]);
+    EXPECT_EQ(d.Codes()[0], 512 + 511);
+    EXPECT_EQ(d.Codes()[1], 512 + table[511]);
 
     // Tables that do not fit the DAC are refused and leave the old file as it was.
     const std::string before = TempDir::Read(dir.File("t.txt"));
