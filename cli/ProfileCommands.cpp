@@ -6,8 +6,10 @@
 #include "framework/NumberText.h"
 #include "profile/TessaronDoc.h"
 
+#include <array>
 #include <cctype>
 #include <filesystem>
+#include <memory>
 #include <ostream>
 
 namespace {

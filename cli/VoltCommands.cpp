@@ -4,6 +4,7 @@
 #include "framework/NumberText.h"
 #include "volt/LC_VoltDoc.h"
 
+#include <memory>
 #include <ostream>
 
 namespace {
