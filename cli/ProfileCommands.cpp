@@ -7,24 +7,33 @@
 #include "framework/NumberText.h"
 #include "profile/TessaronDoc.h"
 
+#include <array>
 #include <cctype>
 #include <filesystem>
+#include <memory>
 #include <ostream>
 
 namespace {
 
-const std::vector<OptionSpec> kParameterOptions = {
-    {"--elements", 1},  {"--digits", 1}, {"--aperture", 1},
-    {"--max-phase", 1}, {"--low", 1},    {"--high", 1},
+// The parameters of the editor's form, as given on the command line.
+struct ParameterArgs {
+    std::optional<std::string> elements, digits, aperture, maxPhase, low, high;
+
+    bool Any() const { return elements || digits || aperture || maxPhase || low || high; }
 };
 
-bool AnyParameterGiven(const ParsedArgs& args) {
-    for (const auto& option : kParameterOptions) {
-        if (args.Has(option.name)) {
-            return true;
-        }
-    }
-    return false;
+void AddParameterOptions(CLI::App& command, ParameterArgs& p) {
+    AddText(command, "--elements", p.elements, "N", "the number of elements");
+    AddText(command, "--digits", p.digits, "D", "the DAC's digits");
+    AddText(command, "--aperture", p.aperture, "M", "the aperture in metres");
+    AddText(command, "--max-phase", p.maxPhase, "P", "the maximum phase in parts of PI");
+    AddText(command, "--low", p.low, "L",
+            "the low limit in parts of PI (a DAC code while a correction table is used)");
+    AddText(command, "--high", p.high, "H", "the high limit, likewise");
+}
+
+CLI::Option* AddOutput(CLI::App& command, std::optional<std::string>& out) {
+    return AddText(command, "-o", out, "OUT.lcp", "save to OUT.lcp, leaving FILE.lcp as it is");
 }
 
 // One form field: the text given on the command line, or else the document's present value,
@@ -54,27 +63,27 @@ bool ReadField(Prompter& prompter, const std::optional<std::string>& text, T cur
 // "&Apply" of the editor with the parameters given on the command line; the others keep
 // the document's values. Fields are read in the order of the editor's form. While the
 // profile uses a correction table its limits are DAC codes, as the editor shows them.
-bool ApplyOptions(CTessaronDoc& doc, const ParsedArgs& args, Prompter& prompter) {
+bool ApplyOptions(CTessaronDoc& doc, const ParameterArgs& args, Prompter& prompter) {
     ProfileParameters p;
     p.limitsInDigits = doc.UseCorrection() != 0;
-    bool ok = ReadField(prompter, args.Value("--aperture"), doc.Aperture(), limits::kMinAperture,
+    bool ok = ReadField(prompter, args.aperture, doc.Aperture(), limits::kMinAperture,
                         limits::kMaxAperture, p.aperture) &&
-              ReadField(prompter, args.Value("--max-phase"), doc.MaxPhase(), limits::kMinMaxPhase,
+              ReadField(prompter, args.maxPhase, doc.MaxPhase(), limits::kMinMaxPhase,
                         limits::kMaxMaxPhase, p.maxPhase) &&
-              ReadField(prompter, args.Value("--digits"), static_cast<int>(doc.DacDigits()),
+              ReadField(prompter, args.digits, static_cast<int>(doc.DacDigits()),
                         limits::kMinDacDigits, limits::kMaxDacDigits, p.dacDigits) &&
-              ReadField(prompter, args.Value("--elements"), static_cast<int>(doc.Elements()),
+              ReadField(prompter, args.elements, static_cast<int>(doc.Elements()),
                         limits::kMinElements, limits::kMaxElements, p.elements);
     if (ok && p.limitsInDigits) {
-        ok = ReadField(prompter, args.Value("--low"), doc.PhaseToDigits(doc.LowLimit()),
-                       limits::kMinLimitCode, limits::kMaxLimitCode, p.lowCode) &&
-             ReadField(prompter, args.Value("--high"), doc.PhaseToDigits(doc.HighLimit()),
+        ok = ReadField(prompter, args.low, doc.PhaseToDigits(doc.LowLimit()), limits::kMinLimitCode,
+                       limits::kMaxLimitCode, p.lowCode) &&
+             ReadField(prompter, args.high, doc.PhaseToDigits(doc.HighLimit()),
                        limits::kMinLimitCode, limits::kMaxLimitCode, p.highCode);
     } else if (ok) {
-        ok = ReadField(prompter, args.Value("--low"), doc.LowLimit(), limits::kMinLimit,
-                       limits::kMaxLimit, p.lowLimit) &&
-             ReadField(prompter, args.Value("--high"), doc.HighLimit(), limits::kMinLimit,
-                       limits::kMaxLimit, p.highLimit);
+        ok = ReadField(prompter, args.low, doc.LowLimit(), limits::kMinLimit, limits::kMaxLimit,
+                       p.lowLimit) &&
+             ReadField(prompter, args.high, doc.HighLimit(), limits::kMinLimit, limits::kMaxLimit,
+                       p.highLimit);
     }
     return ok && doc.ApplyParameters(p) == CTessaronDoc::ApplyResult::Applied;
 }
@@ -83,33 +92,35 @@ int SaveTo(CTessaronDoc& doc, const std::string& path) {
     return doc.OnSaveDocument(path) ? kExitOk : kExitRefused;
 }
 
-std::string OneFile(const ParsedArgs& args, const char* what) {
-    if (args.positional.size() != 1) {
-        throw UsageError(std::string("expected exactly one ") + what);
-    }
-    return args.positional.front();
-}
+struct NewArgs {
+    std::string out;
+    ParameterArgs params;
+};
 
-int RunNew(CliContext& context, const ParsedArgs& args) {
-    const std::string out = OneFile(args, "output file");
+int RunNew(CliContext& context, const NewArgs& args) {
     CTessaronDoc doc(context.app);
     doc.OnNewDocument();
-    if (AnyParameterGiven(args) && !ApplyOptions(doc, args, context.prompter)) {
+    if (args.params.Any() && !ApplyOptions(doc, args.params, context.prompter)) {
         return kExitRefused;
     }
-    return SaveTo(doc, out);
+    return SaveTo(doc, args.out);
 }
 
-int RunSet(CliContext& context, const ParsedArgs& args) {
-    const std::string in = OneFile(args, "profile file");
+struct SetArgs {
+    std::string in;
+    ParameterArgs params;
+    std::optional<std::string> out;
+};
+
+int RunSet(CliContext& context, const SetArgs& args) {
     CTessaronDoc doc(context.app);
-    if (!doc.OnOpenDocument(in)) {
+    if (!doc.OnOpenDocument(args.in)) {
         return kExitRefused;
     }
-    if (!ApplyOptions(doc, args, context.prompter)) {
+    if (!ApplyOptions(doc, args.params, context.prompter)) {
         return kExitRefused;
     }
-    return SaveTo(doc, args.Value("-o").value_or(in));
+    return SaveTo(doc, args.out.value_or(args.in));
 }
 
 bool ReadNumber(Prompter& prompter, const std::string& text, double& out) {
@@ -122,38 +133,35 @@ bool ReadNumber(Prompter& prompter, const std::string& text, double& out) {
     return true;
 }
 
-int RunGenerate(CliContext& context, const ParsedArgs& args) {
-    const std::string in = OneFile(args, "profile file");
-    const bool diopters = args.Has("--diopters");
-    const bool poly = args.Has("--poly");
-    if (diopters == poly) {
-        throw UsageError("give either --diopters or --poly");
-    }
-    if ((diopters && args.Has("--use-aperture")) || (poly && args.Has("--wavelength"))) {
-        throw UsageError("--wavelength goes with --diopters, --use-aperture with --poly");
-    }
+struct GenerateArgs {
+    std::string in;
+    std::optional<std::string> out, diopters, waveLength, maxJumps;
+    std::optional<std::array<std::string, 4>> poly; // a0..a3
+    bool useAperture = false;
+    bool minVoltage = false;
+};
+
+int RunGenerate(CliContext& context, const GenerateArgs& args) {
     CTessaronDoc doc(context.app);
-    if (!doc.OnOpenDocument(in)) {
+    if (!doc.OnOpenDocument(args.in)) {
         return kExitRefused;
     }
     Prompter& prompter = context.prompter;
     // The wizard page's fields, read as the page reads them.
-    if (diopters) {
+    if (args.diopters) {
         double power = 0.0;
         double waveLength = doc.WaveLength();
-        const auto wave = args.Value("--wavelength");
-        if (!ReadNumber(prompter, *args.Value("--diopters"), power) ||
-            (wave && !ReadNumber(prompter, *wave, waveLength))) {
+        if (!ReadNumber(prompter, *args.diopters, power) ||
+            (args.waveLength && !ReadNumber(prompter, *args.waveLength, waveLength))) {
             return kExitRefused;
         }
         doc.SetCreationMode(CTessaronDoc::MODE_DIOPTERS);
         doc.SetLensParameters(power, waveLength);
     } else {
         std::array<double, 4> coeff{};
-        const auto& values = args.Values("--poly");
         for (std::size_t j = 0; j < coeff.size(); ++j) {
             const double bound = limits::kCoeffBounds[j];
-            const auto field = ddx::ReadDouble(values[j], -bound, bound);
+            const auto field = ddx::ReadDouble((*args.poly)[j], -bound, bound);
             if (!field) {
                 prompter.MessageBox(field.error, MB_OK);
                 return kExitRefused;
@@ -161,29 +169,28 @@ int RunGenerate(CliContext& context, const ParsedArgs& args) {
             coeff[j] = *field.value;
         }
         doc.SetCreationMode(CTessaronDoc::MODE_POLYNOMIAL);
-        if (!doc.SetPolynomialParameters(coeff, args.Has("--use-aperture"))) {
+        if (!doc.SetPolynomialParameters(coeff, args.useAperture)) {
             return kExitRefused;
         }
     }
     // The jump limit and the minimum-voltage option, as their check boxes would be set.
     int maxJumps = doc.MaxJumps();
-    if (const auto jumps = args.Value("--max-jumps")) {
-        const auto field = ddx::ReadInt(*jumps);
+    if (args.maxJumps) {
+        const auto field = ddx::ReadInt(*args.maxJumps);
         if (!field) {
             prompter.MessageBox(field.error, MB_OK);
             return kExitRefused;
         }
         maxJumps = *field.value;
     }
-    doc.SetJumpOptions(args.Has("--max-jumps"), maxJumps, args.Has("--min-voltage"));
+    doc.SetJumpOptions(args.maxJumps.has_value(), maxJumps, args.minVoltage);
     if (!doc.GenerateData(true)) {
         return kExitRefused;
     }
-    return SaveTo(doc, args.Value("-o").value_or(in));
+    return SaveTo(doc, args.out.value_or(args.in));
 }
 
-int RunShow(CliContext& context, const ParsedArgs& args) {
-    const std::string in = OneFile(args, "profile file");
+int RunShow(CliContext& context, const std::string& in) {
     CTessaronDoc doc(context.app);
     if (!doc.OnOpenDocument(in)) {
         return kExitRefused;
@@ -222,40 +229,20 @@ int RunShow(CliContext& context, const ParsedArgs& args) {
     return kExitOk;
 }
 
-// Exactly one of the named flags; a usage error otherwise.
-std::string OneOf(const ParsedArgs& args, std::initializer_list<const char*> names) {
-    std::string chosen;
-    std::string all;
-    for (const char* name : names) {
-        all += all.empty() ? name : std::string(" | ") + name;
-        if (args.Has(name)) {
-            if (!chosen.empty()) {
-                throw UsageError("give one of " + all);
-            }
-            chosen = name;
-        }
-    }
-    if (chosen.empty()) {
-        throw UsageError("give one of " + all);
-    }
-    return chosen;
-}
+struct ExportArgs {
+    std::string in, out;
+    bool phases = false, codes = false, correctedCodes = false;
+};
 
-int RunExport(CliContext& context, const ParsedArgs& args) {
-    const std::string in = OneFile(args, "profile file");
-    const std::string kind = OneOf(args, {"--phases", "--codes", "--corrected-codes"});
-    const auto out = args.Value("-o");
-    if (!out) {
-        throw UsageError("-o OUT is required");
-    }
+int RunExport(CliContext& context, const ExportArgs& args) {
     CTessaronDoc doc(context.app);
-    if (!doc.OnOpenDocument(in)) {
+    if (!doc.OnOpenDocument(args.in)) {
         return kExitRefused;
     }
     auto format = CTessaronDoc::DataFormat::Phases;
-    if (kind == "--codes") {
+    if (args.codes) {
         format = CTessaronDoc::DataFormat::Codes;
-    } else if (kind == "--corrected-codes") {
+    } else if (args.correctedCodes) {
         // The editor offers corrected codes only while the profile uses its table.
         if (doc.UseCorrection() == 0) {
             context.prompter.MessageBox(
@@ -265,45 +252,50 @@ int RunExport(CliContext& context, const ParsedArgs& args) {
         }
         format = CTessaronDoc::DataFormat::CorrectedCodes;
     }
-    return doc.ExportTo(*out, format) ? kExitOk : kExitRefused;
+    return doc.ExportTo(args.out, format) ? kExitOk : kExitRefused;
 }
 
-int RunImport(CliContext& context, const ParsedArgs& args) {
-    if (args.positional.size() != 2) {
-        throw UsageError("expected the profile file and the file to import");
-    }
-    const std::string kind = OneOf(args, {"--phases", "--codes"});
-    const std::string& in = args.positional[0];
+struct ImportArgs {
+    std::string in, source;
+    bool phases = false, codes = false;
+    std::optional<std::string> out;
+};
+
+int RunImport(CliContext& context, const ImportArgs& args) {
     CTessaronDoc doc(context.app);
-    if (!doc.OnOpenDocument(in)) {
+    if (!doc.OnOpenDocument(args.in)) {
         return kExitRefused;
     }
     const auto format =
-        kind == "--codes" ? CTessaronDoc::DataFormat::Codes : CTessaronDoc::DataFormat::Phases;
-    if (!doc.ImportFrom(args.positional[1], format)) {
+        args.codes ? CTessaronDoc::DataFormat::Codes : CTessaronDoc::DataFormat::Phases;
+    if (!doc.ImportFrom(args.source, format)) {
         return kExitRefused;
     }
-    return SaveTo(doc, args.Value("-o").value_or(in));
+    return SaveTo(doc, args.out.value_or(args.in));
 }
 
-int RunCorrection(CliContext& context, const ParsedArgs& args) {
-    const std::string in = OneFile(args, "profile file");
-    const std::string kind = OneOf(args, {"--table", "--off"});
+struct CorrectionArgs {
+    std::string in;
+    std::optional<std::string> table, out;
+    bool off = false;
+};
+
+int RunCorrection(CliContext& context, const CorrectionArgs& args) {
     CTessaronDoc doc(context.app);
-    if (!doc.OnOpenDocument(in)) {
+    if (!doc.OnOpenDocument(args.in)) {
         return kExitRefused;
     }
-    if (kind == "--off") {
+    if (args.off) {
         doc.SetUseCorrection(false);
     } else {
         // Kept as an absolute path, so the profile finds its table from any folder.
         std::error_code error;
-        const auto absolute = std::filesystem::absolute(*args.Value("--table"), error);
-        if (!doc.UseCorrectionTable(error ? *args.Value("--table") : absolute.string())) {
+        const auto absolute = std::filesystem::absolute(*args.table, error);
+        if (!doc.UseCorrectionTable(error ? *args.table : absolute.string())) {
             return kExitRefused;
         }
     }
-    return SaveTo(doc, args.Value("-o").value_or(in));
+    return SaveTo(doc, args.out.value_or(args.in));
 }
 
 int RunProfileCodes(CliContext& context, const std::string& path) {
@@ -325,74 +317,137 @@ bool IsVoltFile(const std::string& path) {
     return ext == ".vf";
 }
 
-int RunShowAny(CliContext& context, const ParsedArgs& args) {
-    const std::string in = OneFile(args, "file");
-    return IsVoltFile(in) ? ShowVolt(context, in) : RunShow(context, args);
+int RunShowAny(CliContext& context, const std::string& in) {
+    return IsVoltFile(in) ? ShowVolt(context, in) : RunShow(context, in);
 }
 
-int RunCodes(CliContext& context, const ParsedArgs& args) {
-    const std::string in = OneFile(args, "file");
+int RunCodes(CliContext& context, const std::string& in) {
     return IsVoltFile(in) ? VoltCodes(context, in) : RunProfileCodes(context, in);
+}
+
+// Each command's options are bound to the fields of its own arguments, which its runner then
+// reads; the runner keeps them alive.
+
+Command AddNew(CLI::App& tool) {
+    auto args = std::make_shared<NewArgs>();
+    CLI::App& command =
+        AddCommand(tool, "new",
+                   "new OUT.lcp [--elements N] [--digits D] [--aperture M] [--max-phase P]\n"
+                   "[--low L] [--high H]",
+                   "A new profile with the settings' defaults, then the given parameters.");
+    AddArgument(command, "OUT.lcp", args->out, "the profile to write");
+    AddParameterOptions(command, args->params);
+    return {&command, [args](CliContext& context) { return RunNew(context, *args); }};
+}
+
+Command AddSet(CLI::App& tool) {
+    auto args = std::make_shared<SetArgs>();
+    CLI::App& command =
+        AddCommand(tool, "set",
+                   "set FILE.lcp [--elements N] [--digits D] [--aperture M] [--max-phase P]\n"
+                   "[--low L] [--high H] [-o OUT.lcp]",
+                   "Applies new parameters to a profile (data resized to the element count).\n"
+                   "While the profile uses a correction table, --low and --high are DAC codes.");
+    AddArgument(command, "FILE.lcp", args->in, "the profile");
+    AddParameterOptions(command, args->params);
+    AddOutput(command, args->out);
+    return {&command, [args](CliContext& context) { return RunSet(context, *args); }};
+}
+
+Command AddGenerate(CLI::App& tool) {
+    auto args = std::make_shared<GenerateArgs>();
+    CLI::App& command = AddCommand(
+        tool, "generate",
+        "generate FILE.lcp [-o OUT.lcp]\n"
+        "(--diopters D [--wavelength M] | --poly A0 A1 A2 A3 [--use-aperture])\n"
+        "[--max-jumps M] [--min-voltage]",
+        "Generates the profile data: a thin lens of D diopters at wave length M (metres),\n"
+        "or the polynomial a0 + a1*x + a2*x^2 + a3*x^3 (radians) over element steps,\n"
+        "or over metres with --use-aperture. --max-jumps limits the periods removed\n"
+        "between neighbours; --min-voltage keeps the profile in its lowest period.");
+    AddArgument(command, "FILE.lcp", args->in, "the profile");
+    AddOutput(command, args->out);
+    auto* diopters = AddText(command, "--diopters", args->diopters, "D", "a thin lens's power");
+    // Four values, taken as they come, so that "-.5" is a coefficient and not an option.
+    auto* poly = command
+                     .add_option_function<std::array<std::string, 4>>(
+                         "--poly", [args](const auto& values) { args->poly = values; },
+                         "the polynomial's coefficients")
+                     ->type_name("NUMBER")
+                     ->option_text("A0 A1 A2 A3");
+    AddText(command, "--wavelength", args->waveLength, "M", "the wave length in metres")
+        ->needs(diopters);
+    command.add_flag("--use-aperture", args->useAperture, "x in metres instead of elements")
+        ->needs(poly);
+    AddText(command, "--max-jumps", args->maxJumps, "M",
+            "at most M periods removed between neighbours");
+    command.add_flag("--min-voltage", args->minVoltage, "keep the profile in its lowest period");
+    ExactlyOneOf(command, {diopters, poly});
+    return {&command, [args](CliContext& context) { return RunGenerate(context, *args); }};
+}
+
+Command AddShow(CLI::App& tool) {
+    auto file = std::make_shared<std::string>();
+    CLI::App& command =
+        AddCommand(tool, "show", "show FILE.lcp|FILE.vf",
+                   "Lists the parameters, one 'name: value' line each, then every value.");
+    AddArgument(command, "FILE", *file, "a profile (.lcp) or a volt-phase table (.vf)");
+    return {&command, [file](CliContext& context) { return RunShowAny(context, *file); }};
+}
+
+Command AddExport(CLI::App& tool) {
+    auto args = std::make_shared<ExportArgs>();
+    CLI::App& command = AddCommand(
+        tool, "export", "export FILE.lcp (--phases | --codes | --corrected-codes) -o OUT",
+        "Writes the phases (one per line) or the DAC codes, plain or through the\n"
+        "profile's correction table.");
+    AddArgument(command, "FILE.lcp", args->in, "the profile");
+    command.add_option("-o", args->out, "the file to write")->type_name("OUT")->required();
+    ExactlyOneOf(command, {command.add_flag("--phases", args->phases, "the phases"),
+                           command.add_flag("--codes", args->codes, "the DAC codes"),
+                           command.add_flag("--corrected-codes", args->correctedCodes,
+                                            "the DAC codes through the correction table")});
+    return {&command, [args](CliContext& context) { return RunExport(context, *args); }};
+}
+
+Command AddImport(CLI::App& tool) {
+    auto args = std::make_shared<ImportArgs>();
+    CLI::App& command =
+        AddCommand(tool, "import", "import FILE.lcp (--phases | --codes) IN [-o OUT.lcp]",
+                   "Replaces the data by the first 'elements' numbers of IN.");
+    AddArgument(command, "FILE.lcp", args->in, "the profile");
+    AddArgument(command, "IN", args->source, "the text file to read");
+    ExactlyOneOf(command, {command.add_flag("--phases", args->phases, "IN holds phases"),
+                           command.add_flag("--codes", args->codes,
+                                            "IN holds DAC codes, turned back into phases")});
+    AddOutput(command, args->out);
+    return {&command, [args](CliContext& context) { return RunImport(context, *args); }};
+}
+
+Command AddCorrection(CLI::App& tool) {
+    auto args = std::make_shared<CorrectionArgs>();
+    CLI::App& command =
+        AddCommand(tool, "correction", "correction FILE.lcp (--table PATH | --off) [-o OUT.lcp]",
+                   "Switches the correction table on (loaded and checked) or off.");
+    AddArgument(command, "FILE.lcp", args->in, "the profile");
+    ExactlyOneOf(command, {AddText(command, "--table", args->table, "PATH",
+                                   "use the correction table in PATH"),
+                           command.add_flag("--off", args->off, "use no correction table")});
+    AddOutput(command, args->out);
+    return {&command, [args](CliContext& context) { return RunCorrection(context, *args); }};
+}
+
+Command AddCodes(CLI::App& tool) {
+    auto file = std::make_shared<std::string>();
+    CLI::App& command = AddCommand(tool, "codes", "codes FILE.lcp|FILE.vf",
+                                   "The codes a Send would transmit, one per line, in order.");
+    AddArgument(command, "FILE", *file, "a profile (.lcp) or a volt-phase table (.vf)");
+    return {&command, [file](CliContext& context) { return RunCodes(context, *file); }};
 }
 
 } // namespace
 
-std::vector<Command> ProfileCommands() {
-    std::vector<OptionSpec> withOutput = kParameterOptions;
-    withOutput.push_back({"-o", 1});
-    return {
-        {"new",
-         "new OUT.lcp [--elements N] [--digits D] [--aperture M] [--max-phase P] [--low L] "
-         "[--high H]\n"
-         "      A new profile with the settings' defaults, then the given parameters.",
-         kParameterOptions, RunNew},
-        {"set",
-         "set FILE.lcp [--elements N] [--digits D] [--aperture M] [--max-phase P] [--low L] "
-         "[--high H] [-o OUT.lcp]\n"
-         "      Applies new parameters to a profile (data resized to the element count).\n"
-         "      While the profile uses a correction table, --low and --high are DAC codes.",
-         withOutput, RunSet},
-        {"generate",
-         "generate FILE.lcp [-o OUT.lcp] (--diopters D [--wavelength M] | --poly A0 A1 A2 A3 "
-         "[--use-aperture])\n"
-         "         [--max-jumps M] [--min-voltage]\n"
-         "      Generates the profile data: a thin lens of D diopters at wave length M (metres),\n"
-         "      or the polynomial a0 + a1*x + a2*x^2 + a3*x^3 (radians) over element steps,\n"
-         "      or over metres with --use-aperture. --max-jumps limits the periods removed\n"
-         "      between neighbours; --min-voltage keeps the profile in its lowest period.",
-         {{"-o", 1},
-          {"--diopters", 1},
-          {"--wavelength", 1},
-          {"--poly", 4},
-          {"--use-aperture", 0},
-          {"--max-jumps", 1},
-          {"--min-voltage", 0}},
-         RunGenerate},
-        {"show",
-         "show FILE.lcp|FILE.vf\n"
-         "      Lists the parameters, one 'name: value' line each, then every value.",
-         {},
-         RunShowAny},
-        {"export",
-         "export FILE.lcp (--phases | --codes | --corrected-codes) -o OUT\n"
-         "      Writes the phases (one per line) or the DAC codes, plain or through the\n"
-         "      profile's correction table.",
-         {{"--phases", 0}, {"--codes", 0}, {"--corrected-codes", 0}, {"-o", 1}},
-         RunExport},
-        {"import",
-         "import FILE.lcp (--phases | --codes) IN [-o OUT.lcp]\n"
-         "      Replaces the data by the first 'elements' numbers of IN.",
-         {{"--phases", 0}, {"--codes", 0}, {"-o", 1}},
-         RunImport},
-        {"correction",
-         "correction FILE.lcp (--table PATH | --off) [-o OUT.lcp]\n"
-         "      Switches the correction table on (loaded and checked) or off.",
-         {{"--table", 1}, {"--off", 0}, {"-o", 1}},
-         RunCorrection},
-        {"codes",
-         "codes FILE.lcp|FILE.vf\n"
-         "      The codes a Send would transmit, one per line, in order.",
-         {},
-         RunCodes},
-    };
+std::vector<Command> AddProfileCommands(CLI::App& tool) {
+    return {AddNew(tool),    AddSet(tool),    AddGenerate(tool),   AddShow(tool),
+            AddExport(tool), AddImport(tool), AddCorrection(tool), AddCodes(tool)};
 }

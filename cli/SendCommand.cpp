@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -34,50 +35,47 @@ private:
     Prompter& m_prompter;
 };
 
-int DivisorIndex(const std::string& text) {
+// The index (0..3) of a divisor of 1, 2, 4 or 8.
+std::optional<int> DivisorIndex(const std::string& text) {
     const auto value = numtext::ParseInt(text);
     for (int index = 0; value && index < 4; ++index) {
         if (*value == 1 << index) {
             return index;
         }
     }
-    throw UsageError("a divisor is 1, 2, 4 or 8, not '" + text + "'");
+    return std::nullopt;
 }
 
-LinkOverrides OverridesFrom(const ParsedArgs& args) {
-    LinkOverrides overrides;
-    overrides.device = args.Value("--port");
-    if (const auto speed = args.Value("--speed")) {
-        const auto baud = numtext::ParseInt(*speed);
-        bool known = false;
-        for (int index = 0; baud && BaudFromIndex(index); ++index) {
-            known = known || *BaudFromIndex(index) == *baud;
+// A line speed the controller knows, in baud.
+std::optional<int> KnownBaud(const std::string& text) {
+    const auto baud = numtext::ParseInt(text);
+    for (int index = 0; baud && BaudFromIndex(index); ++index) {
+        if (*BaudFromIndex(index) == *baud) {
+            return baud;
         }
-        if (!known) {
-            throw UsageError("the speed is one of 1200 2400 4800 9600 14400 19200 38400 56000 "
-                             "57600 115200, not '" +
-                             *speed + "'");
-        }
-        overrides.baud = *baud;
     }
-    if (const auto timeout = args.Value("--timeout")) {
-        const auto ms = numtext::ParseInt(*timeout);
-        if (!ms || *ms < 1) {
-            throw UsageError("the time-out is a number of milliseconds from 1 on");
-        }
-        overrides.rxTimeoutMs = *ms;
-    }
-    if (const auto log = args.Value("--log")) {
-        protolog::SetLogPath(*log);
-        overrides.log = true;
-    }
-    if (const auto line = args.Value("--line-div")) {
-        overrides.lineDivisorIndex = DivisorIndex(*line);
-    }
-    if (const auto frame = args.Value("--frame-div")) {
-        overrides.frameDivisorIndex = DivisorIndex(*frame);
-    }
-    return overrides;
+    return std::nullopt;
+}
+
+// A receive time-out in milliseconds, from 1 on.
+std::optional<int> TimeoutMs(const std::string& text) {
+    const auto ms = numtext::ParseInt(text);
+    return ms && *ms >= 1 ? ms : std::nullopt;
+}
+
+// An option whose value `read` converts into `value`; a value it cannot read is a usage
+// error, "--speed: " followed by `refusal` and the text given.
+CLI::Option* AddConverted(CLI::App& command, const std::string& name, std::optional<int>& value,
+                          std::optional<int> (*read)(const std::string&),
+                          const std::string& placeholder, const std::string& refusal,
+                          const std::string& help) {
+    return command
+        .add_option_function<std::string>(
+            name, [&value, read](const std::string& text) { value = read(text); }, help)
+        ->type_name(placeholder)
+        ->check(Check([read, refusal](const std::string& text) {
+            return read(text) ? std::string() : refusal + ", not '" + text + "'";
+        }));
 }
 
 bool IsVolt(const std::string& path) {
@@ -108,12 +106,19 @@ std::unique_ptr<ProfileTransfer> TransferOf(CliContext& context, const std::stri
     return transfer;
 }
 
-int RunSend(CliContext& context, const ParsedArgs& args) {
-    if (args.positional.size() != 1) {
-        throw UsageError("expected exactly one profile or volt-phase file");
+struct SendArgs {
+    std::string file;
+    LinkOverrides overrides;
+    std::optional<std::string> log;
+};
+
+int RunSend(CliContext& context, const SendArgs& args) {
+    LinkOverrides overrides = args.overrides;
+    if (args.log) {
+        protolog::SetLogPath(*args.log);
+        overrides.log = true;
     }
-    const LinkOverrides overrides = OverridesFrom(args);
-    auto transfer = TransferOf(context, args.positional.front());
+    auto transfer = TransferOf(context, args.file);
     if (!transfer) {
         return kExitRefused;
     }
@@ -138,18 +143,28 @@ int RunSend(CliContext& context, const ParsedArgs& args) {
 
 } // namespace
 
-Command SendCommand() {
-    return {"send",
-            "send FILE.lcp|FILE.vf [--port PATH] [--speed BAUD] [--timeout MS] [--log PATH]\n"
-            "         [--line-div 1|2|4|8] [--frame-div 1|2|4|8]\n"
-            "      Connects to the controller, loads the parameters and the codes a Send would\n"
-            "      transmit, and disconnects. Options not given come from the settings file;\n"
-            "      --log writes the protocol log to PATH.",
-            {{"--port", 1},
-             {"--speed", 1},
-             {"--timeout", 1},
-             {"--log", 1},
-             {"--line-div", 1},
-             {"--frame-div", 1}},
-            RunSend};
+Command AddSendCommand(CLI::App& tool) {
+    auto args = std::make_shared<SendArgs>();
+    LinkOverrides& link = args->overrides;
+    CLI::App& command =
+        AddCommand(tool, "send",
+                   "send FILE.lcp|FILE.vf [--port PATH] [--speed BAUD] [--timeout MS]\n"
+                   "[--log PATH] [--line-div 1|2|4|8] [--frame-div 1|2|4|8]",
+                   "Connects to the controller, loads the parameters and the codes a Send would\n"
+                   "transmit, and disconnects. Options not given come from the settings file;\n"
+                   "--log writes the protocol log to PATH.");
+    AddArgument(command, "FILE", args->file, "a profile (.lcp) or a volt-phase table (.vf)");
+    AddText(command, "--port", link.device, "PATH", "the serial device");
+    AddConverted(command, "--speed", link.baud, KnownBaud, "BAUD",
+                 "the speed is one of 1200 2400 4800 9600 14400 19200 38400 56000 57600 115200",
+                 "the line speed");
+    AddConverted(command, "--timeout", link.rxTimeoutMs, TimeoutMs, "MS",
+                 "the time-out is a number of milliseconds from 1 on",
+                 "the wait for one reply byte");
+    AddText(command, "--log", args->log, "PATH", "append the protocol log to PATH");
+    AddConverted(command, "--line-div", link.lineDivisorIndex, DivisorIndex, "1|2|4|8",
+                 "a divisor is 1, 2, 4 or 8", "the line divisor");
+    AddConverted(command, "--frame-div", link.frameDivisorIndex, DivisorIndex, "1|2|4|8",
+                 "a divisor is 1, 2, 4 or 8", "the frame divisor");
+    return {&command, [args](CliContext& context) { return RunSend(context, *args); }};
 }

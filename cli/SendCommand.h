@@ -1,6 +1,6 @@
 // The command line tool's "send": a document's codes to the controller over a serial port.
 #pragma once
 
-#include "ProfileCommands.h"
+#include "Command.h"
 
-Command SendCommand();
+Command AddSendCommand(CLI::App& tool);

@@ -4,59 +4,58 @@
 #include "framework/NumberText.h"
 #include "volt/LC_VoltDoc.h"
 
+#include <memory>
 #include <ostream>
 
 namespace {
 
-// The text given on the command line, or else what the form shows for the present value.
-std::string TextOr(const ParsedArgs& args, const std::string& option, std::string shown) {
-    return args.Value(option).value_or(std::move(shown));
-}
+// The form's fields as given on the command line.
+struct VoltNewArgs {
+    std::string out;
+    std::optional<std::string> elements, digits, section, level1, level0, refVoltage, comment;
+};
 
-int RunVolt(CliContext& context, const ParsedArgs& args) {
-    if (args.positional.empty() || args.positional.front() != "new") {
-        throw UsageError("expected the subcommand 'new'");
-    }
-    if (args.positional.size() != 2) {
-        throw UsageError("expected exactly one output file");
-    }
-    const std::string& out = args.positional[1];
+int RunVoltNew(CliContext& context, const VoltNewArgs& args) {
     CLC_VoltDoc doc(context.app);
     doc.OnNewDocument();
-    // The form shows the reference voltage with 15 significant digits.
+    // A field not given keeps what the form shows for the present value; the form shows the
+    // reference voltage with 15 significant digits.
     const VoltFormTexts texts{
-        TextOr(args, "--elements", std::to_string(doc.Elements())),
-        TextOr(args, "--digits", std::to_string(doc.DacDigits())),
-        TextOr(args, "--section", std::to_string(doc.Section())),
-        TextOr(args, "--level1", std::to_string(doc.Level1())),
-        TextOr(args, "--level0", std::to_string(doc.Level0())),
-        TextOr(args, "--comment", doc.Comment()),
-        TextOr(args, "--ref-voltage", numtext::FormatGeneral(doc.RefVoltage(), 15)),
+        args.elements.value_or(std::to_string(doc.Elements())),
+        args.digits.value_or(std::to_string(doc.DacDigits())),
+        args.section.value_or(std::to_string(doc.Section())),
+        args.level1.value_or(std::to_string(doc.Level1())),
+        args.level0.value_or(std::to_string(doc.Level0())),
+        args.comment.value_or(doc.Comment()),
+        args.refVoltage.value_or(numtext::FormatGeneral(doc.RefVoltage(), 15)),
     };
     if (doc.ApplyParameters(texts) != CLC_VoltDoc::ApplyResult::Applied) {
         return kExitRefused;
     }
-    return doc.OnSaveDocument(out) ? kExitOk : kExitRefused;
+    return doc.OnSaveDocument(args.out) ? kExitOk : kExitRefused;
 }
 
 } // namespace
 
-Command VoltCommand() {
-    return {"volt",
-            "volt new OUT.vf [--elements N] [--digits D] [--section S] [--level1 X] "
-            "[--level0 Y]\n"
-            "         [--ref-voltage V] [--comment TEXT]\n"
-            "      A new volt-phase table with the settings' defaults, then the given fields,\n"
-            "      checked as the form checks them; the pattern alternates S elements of code X\n"
-            "      with S elements of code Y.",
-            {{"--elements", 1},
-             {"--digits", 1},
-             {"--section", 1},
-             {"--level1", 1},
-             {"--level0", 1},
-             {"--ref-voltage", 1},
-             {"--comment", 1}},
-            RunVolt};
+std::vector<Command> AddVoltCommands(CLI::App& tool) {
+    CLI::App& volt = AddCommand(tool, "volt", "", "Volt-phase tables.");
+    auto args = std::make_shared<VoltNewArgs>();
+    CLI::App& command =
+        AddCommand(volt, "new",
+                   "volt new OUT.vf [--elements N] [--digits D] [--section S] [--level1 X]\n"
+                   "[--level0 Y] [--ref-voltage V] [--comment TEXT]",
+                   "A new volt-phase table with the settings' defaults, then the given fields,\n"
+                   "checked as the form checks them; the pattern alternates S elements of code X\n"
+                   "with S elements of code Y.");
+    AddArgument(command, "OUT.vf", args->out, "the table to write");
+    AddText(command, "--elements", args->elements, "N", "the number of elements");
+    AddText(command, "--digits", args->digits, "D", "the DAC's digits");
+    AddText(command, "--section", args->section, "S", "elements in a row on one level");
+    AddText(command, "--level1", args->level1, "X", "the first level's DAC code");
+    AddText(command, "--level0", args->level0, "Y", "the second level's DAC code");
+    AddText(command, "--ref-voltage", args->refVoltage, "V", "the DAC's reference voltage");
+    AddText(command, "--comment", args->comment, "TEXT", "the table's comment");
+    return {{&command, [args](CliContext& context) { return RunVoltNew(context, *args); }}};
 }
 
 int ShowVolt(CliContext& context, const std::string& path) {

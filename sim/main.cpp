@@ -3,53 +3,48 @@
 // then sums up what it saw.
 #include "ControllerSimulator.h"
 
-#include <cerrno>
+#include <CLI/CLI.hpp>
+#include <charconv>
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <iostream>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: tessaron-sim [options]\n"
-    "Simulates the modulator controller on a pseudo-terminal. The first line printed is the\n"
-    "device path for the program; serving goes on until SIGINT or SIGTERM.\n"
-    "\n"
-    "  --pace BAUD          answer as slowly as a line of BAUD would carry the bytes\n"
-    "  --record FILE        append every finished command, decoded, to FILE\n"
-    "  --silent             never answer\n"
-    "  --silent-after N     answer the first N steps, then never again\n"
-    "  --wrong-byte N       answer the first N steps with 0x15 instead of ACK\n"
-    "  --answer-on-try N    answer a step only on its N-th identical transmission\n"
-    "  --hang-up-after N    serve N steps, then close the line on the next one and exit\n"
-    "  --late-ack N         send the first N acknowledgements twice\n"
-    "  --delay-reply N:MS   answer step N MS milliseconds late (may be given more than once)\n"
-    "  --help               show this text\n"
-    "\n"
-    "A step is one transmission: ENQ, EOT, a frame or a run of stray bytes.\n";
+constexpr int kMostCount = 100000000;
 
-int UsageError(const std::string& message) {
-    std::cerr << "tessaron-sim: " << message << "\n" << kUsage;
-    return 2;
-}
-
-// A whole non-negative decimal number, or -1.
-long long Count(const char* text) {
-    if (!text || !*text) {
-        return -1;
-    }
-    char* end = nullptr;
-    errno = 0;
-    const long long value = std::strtoll(text, &end, 10);
-    if (*end != '\0' || errno != 0 || value < 0 || text[0] == '-' || text[0] == '+' ||
-        text[0] == ' ') {
-        return -1;
+// A whole decimal number of digits only, up to kMostCount: a sign, a blank or a space is not
+// one, so "-1" is refused rather than read as "never".
+std::optional<int> Count(const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || text[0] < '0' || text[0] > '9' || error != std::errc() || ptr != end ||
+        value > kMostCount) {
+        return std::nullopt;
     }
     return value;
+}
+
+// An option taking a count of at least `least` into `value`; anything else is a usage error.
+void AddCount(CLI::App& app, const std::string& name, int& value, int least,
+              const std::string& placeholder, const std::string& help) {
+    const auto refusal = [least](std::string& text) {
+        const auto count = Count(text);
+        if (count && *count >= least) {
+            return std::string();
+        }
+        return "takes a whole number from " + std::to_string(least) + " to " +
+               std::to_string(kMostCount) + ", not \"" + text + "\"";
+    };
+    app.add_option_function<std::string>(
+           name, [&value](const std::string& text) { value = *Count(text); }, help)
+        ->type_name(placeholder)
+        ->check(CLI::Validator(refusal, ""));
 }
 
 } // namespace
@@ -58,64 +53,71 @@ int main(int argc, char** argv) {
     ControllerSimulator::Faults faults;
     int pace = 0;
     std::string record;
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        if (option == "--help") {
-            std::cout << kUsage;
-            return 0;
+
+    CLI::App app("Simulates the modulator controller on a pseudo-terminal. The first line printed "
+                 "is the\ndevice path for the program; serving goes on until SIGINT or SIGTERM.",
+                 "tessaron-sim");
+    app.set_help_flag("-h,--help", "show this text");
+    app.get_formatter()->column_width(23);
+    app.get_formatter()->label("Usage", "usage");
+    app.footer("A step is one transmission: ENQ, EOT, a frame or a run of stray bytes.");
+    // A count given twice counts as given last.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    AddCount(app, "--pace", pace, 1, "BAUD",
+             "answer as slowly as a line of BAUD would carry the bytes");
+    app.add_option("--record", record, "append every finished command, decoded, to FILE")
+        ->type_name("FILE");
+    app.add_flag("--silent", faults.silent, "never answer");
+    AddCount(app, "--silent-after", faults.silentAfterSteps, 0, "N",
+             "answer the first N steps, then never again");
+    AddCount(app, "--wrong-byte", faults.wrongByteOnSteps, 0, "N",
+             "answer the first N steps with 0x15 instead of ACK");
+    AddCount(app, "--answer-on-try", faults.answerOnTry, 1, "N",
+             "answer a step only on its N-th identical transmission");
+    AddCount(app, "--hang-up-after", faults.hangUpAfterSteps, 0, "N",
+             "serve N steps, then close the line on the next one and exit");
+    AddCount(app, "--late-ack", faults.lateAckSteps, 0, "N",
+             "send the first N acknowledgements twice");
+    // STEP:MILLISECONDS, as often as wanted; each holds the reply to one step back.
+    const auto delay = [](const std::string& text) -> std::optional<std::pair<int, int>> {
+        const auto colon = text.find(':');
+        if (colon == std::string::npos) {
+            return std::nullopt;
         }
-        if (option == "--silent") {
-            faults.silent = true;
-            continue;
+        const auto step = Count(text.substr(0, colon));
+        const auto ms = Count(text.substr(colon + 1));
+        if (!step || *step < 1 || !ms) {
+            return std::nullopt;
         }
-        const bool takesValue = option == "--pace" || option == "--record" ||
-                                option == "--silent-after" || option == "--wrong-byte" ||
-                                option == "--answer-on-try" || option == "--hang-up-after" ||
-                                option == "--late-ack" || option == "--delay-reply";
-        if (!takesValue) {
-            return UsageError("unknown option " + option);
-        }
-        if (i + 1 >= argc) {
-            return UsageError(option + " needs a value");
-        }
-        const char* value = argv[++i];
-        if (option == "--record") {
-            record = value;
-            continue;
-        }
-        if (option == "--delay-reply") {
-            const std::string text = value;
-            const auto colon = text.find(':');
-            const long long step = Count(text.substr(0, colon).c_str());
-            const long long ms =
-                colon == std::string::npos ? -1 : Count(text.substr(colon + 1).c_str());
-            if (step < 1 || step > 100000000 || ms < 0 || ms > 100000000) {
-                return UsageError(option + " takes STEP:MILLISECONDS, such as 9:1500, not \"" +
-                                  text + "\"");
-            }
-            faults.replyDelays.push_back({static_cast<int>(step), static_cast<int>(ms)});
-            continue;
-        }
-        const long long number = Count(value);
-        const long long least = option == "--pace" || option == "--answer-on-try" ? 1 : 0;
-        if (number < least || number > 100000000) {
-            return UsageError(option + " takes a whole number from " + std::to_string(least) +
-                              ", not \"" + value + "\"");
-        }
-        const int n = static_cast<int>(number);
-        if (option == "--pace") {
-            pace = n;
-        } else if (option == "--silent-after") {
-            faults.silentAfterSteps = n;
-        } else if (option == "--wrong-byte") {
-            faults.wrongByteOnSteps = n;
-        } else if (option == "--answer-on-try") {
-            faults.answerOnTry = n;
-        } else if (option == "--hang-up-after") {
-            faults.hangUpAfterSteps = n;
-        } else {
-            faults.lateAckSteps = n;
-        }
+        return std::pair{*step, *ms};
+    };
+    app.add_option_function<std::vector<std::string>>(
+           "--delay-reply",
+           [&faults, delay](const std::vector<std::string>& texts) {
+               for (const auto& text : texts) {
+                   const auto [step, ms] = *delay(text);
+                   faults.replyDelays.push_back({step, ms});
+               }
+           },
+           "answer step N MS milliseconds late (may be given more than once)")
+        ->type_name("N:MS")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->check(CLI::Validator(
+            [delay](std::string& text) {
+                return delay(text)
+                           ? std::string()
+                           : "takes STEP:MILLISECONDS, such as 9:1500, not \"" + text + "\"";
+            },
+            ""));
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::cout << app.help();
+        return 0;
+    } catch (const CLI::ParseError& error) {
+        std::cerr << "tessaron-sim: " << error.what() << "\n"
+                  << "Run 'tessaron-sim --help' for the options.\n";
+        return 2;
     }
 
     // The signals are taken with sigtimedwait; blocked before the serving thread starts, so

@@ -168,6 +168,110 @@ TEST_F(CliTest, SavesIntoAReadOnlyFolderSayWhy) {
     ExpectRefusedSaves(lens, dir.File("locked"), ReadOnlyFolder::Reason());
 }
 
+// Every command's --help shows its usage line and names its options, on standard output.
+TEST_F(CliTest, HelpOfEachCommandNamesItsOptions) {
+    const std::pair<std::vector<std::string>, std::vector<std::string>> cases[] = {
+        {{}, {"--settings PATH", "--version", "new OUT.lcp", "volt new OUT.vf", "send FILE"}},
+        {{"new"},
+         {"OUT.lcp", "--elements N", "--digits D", "--aperture M", "--max-phase P", "--low L",
+          "--high H"}},
+        {{"set"}, {"FILE.lcp", "--elements N", "--high H", "-o OUT.lcp"}},
+        {{"generate"},
+         {"-o OUT.lcp", "--diopters D", "--wavelength M", "--poly A0 A1 A2 A3", "--use-aperture",
+          "--max-jumps M", "--min-voltage"}},
+        {{"show"}, {"FILE "}},
+        {{"export"}, {"--phases", "--codes", "--corrected-codes", "-o OUT"}},
+        {{"import"}, {"FILE.lcp", "IN ", "--phases", "--codes", "-o OUT.lcp"}},
+        {{"correction"}, {"--table PATH", "--off", "-o OUT.lcp"}},
+        {{"codes"}, {"FILE "}},
+        {{"volt"}, {"volt new OUT.vf"}},
+        {{"volt", "new"},
+         {"OUT.vf", "--elements N", "--digits D", "--section S", "--level1 X", "--level0 Y",
+          "--ref-voltage V", "--comment TEXT"}},
+        {{"send"},
+         {"--port PATH", "--speed BAUD", "--timeout MS", "--log PATH", "--line-div 1|2|4|8",
+          "--frame-div 1|2|4|8"}},
+    };
+    for (const auto& [command, options] : cases) {
+        std::string name;
+        for (const auto& word : command) {
+            name += " " + word;
+        }
+        SCOPED_TRACE(name);
+        auto args = command;
+        args.push_back("--help");
+        const auto help = Cli(args);
+        EXPECT_EQ(help.exitCode, 0);
+        EXPECT_TRUE(help.err.empty());
+        EXPECT_EQ(help.out.rfind("Usage: tessaron-cli" + name + " ", 0), 0u) << help.out;
+        for (const auto& option : options) {
+            EXPECT_THAT(help.out, HasSubstr(option));
+        }
+    }
+}
+
+// A usage error names the command and what is wrong, then shows the command's usage and where
+// its help is.
+TEST_F(CliTest, UsageErrorsNameTheCommandAndTheirCause) {
+    const std::string lens = Profile(), out = dir.File("out.txt");
+    // arguments, the command named, what its first line says
+    const std::tuple<std::vector<std::string>, std::string, std::string> cases[] = {
+        {{"frobnicate"}, "", "unknown command 'frobnicate'"},
+        {{"--colour"}, "", "unknown option --colour"},
+        {{"new", out, "--colour", "red"}, " new", "unknown option --colour"},
+        {{"show", lens, lens}, " show", "unexpected argument '"},
+        {{"new"}, " new", "OUT.lcp is required"},
+        {{"import", lens, "--phases"}, " import", "IN is required"},
+        {{"export", lens, "--codes"}, " export", "-o is required"},
+        {{"new", out, "--elements"}, " new", "--elements"},
+        {{"generate", lens, "--poly", "0", "0", "0"}, " generate", "--poly"},
+        {{"generate", lens}, " generate", "--diopters,--poly"},
+        {{"generate", lens, "--diopters", "1", "--poly", "0", "0", "0", "0"},
+         " generate",
+         "--diopters excludes --poly"},
+        {{"generate", lens, "--poly", "0", "0", "0", "0", "--wavelength", "1e-6"},
+         " generate",
+         "--wavelength requires --diopters"},
+        {{"export", lens, "--codes", "--corrected-codes", "-o", out},
+         " export",
+         "--codes excludes --corrected-codes"},
+        {{"correction", lens, "--off", "--table", lens}, " correction", "excludes"},
+        {{"send", lens, "--timeout", "0"}, " send", "--timeout: the time-out is a number"},
+        {{"volt"}, " volt", "a command is required"},
+        {{"volt", "old"}, " volt", "unknown command 'old'"},
+    };
+    for (const auto& [args, command, cause] : cases) {
+        SCOPED_TRACE(args.back());
+        const auto result = Cli(args);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_TRUE(result.out.empty());
+        const std::string name = "tessaron-cli" + command;
+        EXPECT_EQ(result.err.rfind(name + ": ", 0), 0u) << result.err;
+        const std::string firstLine = result.err.substr(0, result.err.find('\n'));
+        EXPECT_THAT(firstLine, HasSubstr(cause));
+        EXPECT_THAT(result.err, HasSubstr("\nusage: " + name + " "));
+        EXPECT_THAT(result.err, HasSubstr("Run '" + name + " --help'"));
+    }
+    EXPECT_FALSE(TempDir::Exists(out));
+}
+
+// Values that begin with a minus sign are values, the tool's options may follow the command,
+// and an option's value may be joined to it with "=".
+TEST_F(CliTest, NegativeValuesAndOptionsAfterTheCommand) {
+    const std::string lens = Profile(), ini = dir.File("other.ini");
+    TempDir::Write(ini, "[Settings]\r\nNumber of elements=7\r\n");
+    ASSERT_EQ(RunProcess(TESSARON_CLI, {"new", dir.File("p.lcp"), "--settings", ini}).exitCode, 0);
+    EXPECT_THAT(Cli({"show", dir.File("p.lcp")}).out, HasSubstr("\nelements: 7\n"));
+
+    const auto poly = Cli({"generate", lens, "--poly", "-1", "-.5", "-1e-3", "0", "--max-jumps=3"});
+    ASSERT_EQ(poly.exitCode, 0) << poly.err;
+    const std::string shown = Cli({"show", lens}).out;
+    EXPECT_THAT(shown, HasSubstr("a0: -1\na1: -0.5\na2: -0.001\na3: 0\nuse-aperture: 0\n"));
+    EXPECT_THAT(shown, HasSubstr("\nmax-jumps: 3\nlimit-jumps: 1\n"));
+    ASSERT_EQ(Cli({"generate", lens, "--diopters", "-2.5"}).exitCode, 0);
+    EXPECT_THAT(Cli({"show", lens}).out, HasSubstr("\ndiopters: -2.5\n"));
+}
+
 TEST_F(CliTest, CorrectionTableCodesExportAndImport) {
     const std::string lens = Profile({"--digits", "10", "--elements", "4"});
     ASSERT_EQ(Cli({"import", lens, "--phases", WriteText("in.txt", "0 2 4 8\n")}).exitCode, 0);
