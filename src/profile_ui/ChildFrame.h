@@ -5,7 +5,7 @@
 // frame's minimum (m_sizeMin) when it is first shown.
 #pragma once
 
-#include "shell/DocumentFrame.h"
+#include "ui/DocumentFrame.h"
 
 class CChildFrame : public DocumentFrame {
     Q_OBJECT

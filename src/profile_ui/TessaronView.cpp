@@ -8,8 +8,8 @@
 #include "profile_ui/DlgP2.h"
 #include "profile_ui/ProfileDataList.h"
 #include "profile_ui/ProfileFormIds.h"
-#include "shell/DocumentFrame.h"
 #include "ui/DialogUnits.h"
+#include "ui/DocumentFrame.h"
 #include "ui/FormExchange.h"
 
 #include <QCheckBox>

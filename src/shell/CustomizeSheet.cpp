@@ -3,9 +3,9 @@
 #include "framework/AsciiText.h"
 #include "framework/SettingsStore.h"
 #include "framework/StringTable.h"
-#include "shell/Icons.h"
 #include "shell/Page1.h"
 #include "ui/DialogUnits.h"
+#include "ui/Icons.h"
 
 #include <QAction>
 #include <QGridLayout>

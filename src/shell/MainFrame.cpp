@@ -4,12 +4,12 @@
 #include "framework/Prompter.h"
 #include "framework/SettingsStore.h"
 #include "framework/StringTable.h"
-#include "shell/CommandIds.h"
 #include "shell/CustomizeSheet.h"
-#include "shell/DocTemplate.h"
-#include "shell/DocumentFrame.h"
-#include "shell/Icons.h"
 #include "shell/TessaronApp.h"
+#include "ui/CommandIds.h"
+#include "ui/DocTemplate.h"
+#include "ui/DocumentFrame.h"
+#include "ui/Icons.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -5,17 +5,17 @@
 #include "ControllerSimulator.h"
 #include "framework/SettingsStore.h"
 #include "framework/StringTable.h"
-#include "shell/CommandIds.h"
 #include "shell/CustomizeSheet.h"
-#include "shell/DocTemplate.h"
-#include "shell/DocumentFrame.h"
 #include "shell/HelpWindow.h"
 #include "shell/Page1.h"
 #include "shell/TessaronApp.h"
 #include "support/FakePrompter.h"
 #include "support/TempDir.h"
+#include "ui/CommandIds.h"
+#include "ui/DocTemplate.h"
+#include "ui/DocumentFrame.h"
 #include "volt/LC_VoltDoc.h"
-#include "volt/TessaronVoltView.h"
+#include "volt_ui/TessaronVoltView.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,12 +1,12 @@
 // The volt-phase form and its frame: what Apply checks and builds, the voltages, when Apply is
 // available, the shared comment, Insert Path and the fixed frame.
-#include "volt/TessaronVoltView.h"
+#include "volt_ui/TessaronVoltView.h"
 
 #include "framework/SettingsStore.h"
 #include "support/DocAccess.h"
 #include "support/FakePrompter.h"
 #include "support/TempDir.h"
-#include "volt/VoltChildFrame.h"
+#include "volt_ui/VoltChildFrame.h"
 
 #include <QApplication>
 #include <QLabel>

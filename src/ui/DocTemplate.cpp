@@ -1,4 +1,4 @@
-#include "shell/DocTemplate.h"
+#include "ui/DocTemplate.h"
 
 #include "framework/Document.h"
 

@@ -1,10 +1,10 @@
-#include "volt/TessaronVoltView.h"
+#include "volt_ui/TessaronVoltView.h"
 
 #include "framework/NumberText.h"
 #include "framework/Prompter.h"
 #include "graphs/GraphicVolt.h"
-#include "shell/DocumentFrame.h"
 #include "ui/DialogUnits.h"
+#include "ui/DocumentFrame.h"
 #include "ui/FormExchange.h"
 
 #include <QFile>
