@@ -438,13 +438,16 @@ void CMainFrame::UpdateCommandStates() {
     connectAction->setChecked(!m_bBusy && IsLinkOpen());
 
     // Commands of the active document: what its type's command table says, else unavailable.
-    for (int id : std::initializer_list<int>{ID_CONTROLLER_SEND, ID_EDIT_DATA, ID_EDIT_CLEAR_ALL,
-                                             ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW}) {
+    for (int id : std::initializer_list<int>{ID_CONTROLLER_SEND, ID_EDIT_DATA, ID_EDIT_CLEAR_ALL}) {
         const std::optional<CommandState> state =
-            type ? type->OnUpdateCommand(frame->GetDocument(), id) : std::nullopt;
+            type ? type->OnUpdateCommand(*frame, id) : std::nullopt;
         Action(id)->setEnabled(state && state->enabled);
         Action(id)->setChecked(state && state->checked);
     }
+    // Any view with a printed report prints it.
+    const bool printable = m_app.ActivePrintableView() != nullptr;
+    Action(ID_FILE_PRINT)->setEnabled(printable);
+    Action(ID_FILE_PRINT_PREVIEW)->setEnabled(printable);
     for (int id : std::initializer_list<int>{ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS,
                                              ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ,
                                              ID_WINDOW_ARRANGE, ID_NEXT_PANE, ID_PREV_PANE}) {
@@ -487,8 +490,10 @@ void CMainFrame::OnRouteCommand(int id) {
     // An accelerator may arrive before the state has caught up; a command that is not
     // available does nothing.
     if (frame != nullptr && action->isEnabled()) {
-        if (const DocTemplate* type = m_app.TemplateOf(frame->GetDocument())) {
-            type->OnCommand(frame->GetDocument(), id);
+        if (id == ID_FILE_PRINT || id == ID_FILE_PRINT_PREVIEW) {
+            m_app.OnFilePrint(id == ID_FILE_PRINT ? PrintCommand::Dialog : PrintCommand::Preview);
+        } else if (const DocTemplate* type = m_app.TemplateOf(frame->GetDocument())) {
+            type->OnCommand(*frame, id);
         }
     }
     UpdateCommandStates();

@@ -1,5 +1,7 @@
 // A document type of the window program: how its documents are made, which windows show them,
-// and the texts of its type string.
+// the texts of its type string, its icon, its topic in the user guide and its command table.
+// Each document type's window folder makes its own (MakeProfileTemplate, MakeVoltTemplate);
+// the application registers them and knows no view.
 //
 // The type string has seven fields separated by line breaks: window title, the name File New
 // offers, the file type's name, the file dialog's filter text, the extension, and the desktop
@@ -37,11 +39,14 @@ public:
     // Makes a child frame with its view for a document of the type, puts it into the
     // workspace and gives the view its initial update (the frame is not shown yet).
     using FrameFactory = std::function<DocumentFrame*(Document&, QMdiArea&)>;
-    // A command of the document's command table: handles it and answers true, or answers
-    // false when the type has no such command.
-    using CommandHandler = std::function<bool(Document&, int commandId)>;
-    // The state of a command of the document's command table; nothing when it has none.
-    using CommandStateHandler = std::function<std::optional<CommandState>(Document&, int)>;
+    // A command of the type's command table for the active window `frame` (a window of a
+    // document of this type): handles it and answers true, or answers false when the type has
+    // no such command.
+    using CommandHandler = std::function<bool(DocumentFrame& frame, int commandId)>;
+    // The state of a command of the type's command table in the active window `frame`;
+    // nothing when the type has no such command.
+    using CommandStateHandler =
+        std::function<std::optional<CommandState>(DocumentFrame& frame, int commandId)>;
 
     DocTemplate(int resourceId, const std::string& typeString, DocumentFactory createDocument,
                 FrameFactory createFrame);
@@ -62,11 +67,14 @@ public:
     }
 
     void SetCommandHandlers(CommandHandler onCommand, CommandStateHandler onUpdate);
-    bool OnCommand(Document& document, int commandId) const;
-    std::optional<CommandState> OnUpdateCommand(Document& document, int commandId) const;
+    bool OnCommand(DocumentFrame& frame, int commandId) const;
+    std::optional<CommandState> OnUpdateCommand(DocumentFrame& frame, int commandId) const;
 
     void SetIcon(const QIcon& icon) { m_icon = icon; }
     const QIcon& Icon() const { return m_icon; }
+    // The anchor of the user guide's section on the type, where F1 opens the guide.
+    void SetHelpTopic(const QString& anchor) { m_helpTopic = anchor; }
+    const QString& HelpTopic() const { return m_helpTopic; }
 
     // Untitled documents are named after the type with a running number: "VoltPhase1".
     QString NextUntitledName() { return GetDocString(fileNewName) + QString::number(++m_untitled); }
@@ -79,5 +87,6 @@ private:
     CommandHandler m_onCommand;
     CommandStateHandler m_onUpdate;
     QIcon m_icon;
+    QString m_helpTopic;
     int m_untitled = 0;
 };

@@ -43,6 +43,9 @@ public:
 signals:
     // The frame has been closed and is about to be deleted.
     void frameClosed(DocumentFrame* frame);
+    // The state of a command of the frame's view changed (such as "Edit Data" with the
+    // selection of a list); the main frame updates its menus and tool bar.
+    void commandStatesChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
