@@ -116,11 +116,29 @@ CMainFrame::CMainFrame(CTessaronApp& app, SettingsStore& settings, Prompter& pro
 }
 
 CMainFrame::~CMainFrame() {
+    // First of all: the worker may still call this frame, its prompter and the settings.
+    StopWorker();
     // The application's signals must not reach a frame that is being taken apart (closing an
     // active window moves the focus).
     QObject::disconnect(qApp, nullptr, this, nullptr);
     m_mdiArea->disconnect(this);
     qApp->removeEventFilter(this);
+}
+
+void CMainFrame::AttachWorker(std::unique_ptr<CLC_Protocol> worker) {
+    StopWorker();
+    {
+        std::lock_guard lock(m_errorMutex);
+        m_bClosingDown = false;
+    }
+    m_pProtocol = std::move(worker);
+    if (m_pProtocol != nullptr) {
+        m_pProtocol->Start();
+    }
+    UpdateCommandStates();
+}
+
+void CMainFrame::StopWorker() {
     AbandonErrorRequests();
     if (m_pProtocol != nullptr) {
         // The worker's last act is taking an open link off line.
@@ -603,6 +621,12 @@ int CMainFrame::ReportError(int stringId, unsigned type) {
 
 void CMainFrame::ShowWorkerError(const std::shared_ptr<ErrorRequest>& request, int stringId,
                                  unsigned type) {
+    {
+        std::lock_guard lock(m_errorMutex);
+        if (m_bClosingDown) {
+            return; // answered already, at the end
+        }
+    }
     const int answer = m_prompter.Message(stringId, type);
     {
         std::lock_guard lock(m_errorMutex);

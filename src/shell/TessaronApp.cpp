@@ -55,12 +55,9 @@ CTessaronApp::CTessaronApp(AppOptions options, Prompter* prompter)
 }
 
 CTessaronApp::~CTessaronApp() {
-    // The windows go first: their views still refer to the documents, and the frame's end
-    // stops the worker before the simulator it may talk to goes away.
-    if (m_mainFrame) {
-        m_mainFrame->m_pProtocol = nullptr;
-        m_protocol.reset();
-    }
+    // The windows go first, while the documents their views refer to are still there. The
+    // main frame stops the worker before anything the worker may still call goes, and before
+    // the simulator it may be talking to.
     m_mainFrame.reset();
     m_documents.clear();
 }
@@ -77,7 +74,7 @@ bool CTessaronApp::InitInstance() {
         std::make_unique<AppContext>(AppContext{*m_settings, *m_notices, m_mainFrame.get()});
 
     if (!m_options.unregister && !IsPrintRun()) {
-        m_protocol = std::make_unique<CLC_Protocol>(*m_settings, *m_mainFrame);
+        auto protocol = std::make_unique<CLC_Protocol>(*m_settings, *m_mainFrame);
         if (m_options.simulate) {
             // A controller on a pseudo-terminal inside the program, answering as fast as the
             // configured speed would carry the bytes; this run's link goes to it.
@@ -89,10 +86,9 @@ bool CTessaronApp::InitInstance() {
             m_simulator->Start();
             LinkOverrides overrides;
             overrides.device = m_simulator->SlavePath();
-            m_protocol->SetOverrides(overrides);
+            protocol->SetOverrides(overrides);
         }
-        m_mainFrame->m_pProtocol = m_protocol.get();
-        m_protocol->Start();
+        m_mainFrame->AttachWorker(std::move(protocol));
     }
 
     m_mainFrame->RestoreLayout();

@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-class CLC_Protocol;
 class CMainFrame;
 class DocumentFrame;
 class ControllerSimulator;
@@ -54,7 +53,6 @@ public:
     SettingsStore& Settings() const { return *m_settings; }
     Prompter& GetPrompter() const { return *m_prompter; }
     CMainFrame* MainFrame() const { return m_mainFrame.get(); }
-    CLC_Protocol* Protocol() const { return m_protocol.get(); }
     ControllerSimulator* Simulator() const { return m_simulator.get(); }
     RecentFileList& RecentFiles() { return m_recentFiles; }
     const std::vector<std::unique_ptr<DocTemplate>>& Templates() const { return m_templates; }
@@ -137,7 +135,6 @@ private:
     std::unique_ptr<AppContext> m_context;
     std::unique_ptr<ControllerSimulator> m_simulator;
     std::unique_ptr<CMainFrame> m_mainFrame;
-    std::unique_ptr<CLC_Protocol> m_protocol;
     std::vector<std::unique_ptr<OpenDocument>> m_documents;
     std::unique_ptr<QPrinter> m_printer;
     std::function<bool(QPrinter&)> m_printDialog;

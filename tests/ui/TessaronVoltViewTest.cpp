@@ -175,7 +175,7 @@ TEST_F(VoltViewTest, FrameKeepsTheFormsSizeAndIsNeverMaximised) {
     EXPECT_FALSE(frame->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_EQ(view->size(), view->sizeHint());
     const QSize size = frame->size();
-    EXPECT_EQ(std::pair(frame->m_sizeMin, frame->m_sizeMax), std::pair(size, size));
+    EXPECT_EQ(std::pair(frame->SizeMin(), frame->SizeMax()), std::pair(size, size));
     frame->resize(size + QSize(50, 50));
     frame->showMaximized();
     EXPECT_FALSE(frame->isMaximized());
