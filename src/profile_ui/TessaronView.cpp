@@ -11,20 +11,18 @@
 #include "ui/DialogUnits.h"
 #include "ui/DocumentFrame.h"
 #include "ui/FormExchange.h"
+#include "ui/NoteEdit.h"
 
 #include <QCheckBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QStyleOptionButton>
 #include <QStylePainter>
-#include <QTextCursor>
-#include <optional>
 #include <vector>
 
 namespace {
@@ -219,10 +217,8 @@ void CTessaronView::CreateControls() {
     m_pathLabel->setEnabled(false);
     group("Parametrs of current profile", IDC_PARAMS_GROUP, 3, 186, 378, 65);
     group("", IDC_APPLY_FRAME, 321, 186, 60, 24);
-    m_note = new QPlainTextEdit(this);
+    m_note = new NoteEdit(m_document.GetPrompter(), this);
     m_note->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    // Tab leaves the note for the next control; Enter starts a new line.
-    m_note->setTabChangesFocus(true);
     place(m_note, IDC_NOTE, 101, 168, 160, 21);
     m_lowLabel = label("Low limit (in parts of PI):", IDC_LOW_LABEL, 14, 232, 38, 16);
     m_editLow = edit(IDC_LOW, false, 56, 233, 40, 14);
@@ -243,10 +239,10 @@ void CTessaronView::CreateControls() {
     connect(m_apply, &QPushButton::clicked, this, &CTessaronView::OnApply);
     connect(m_useCorrection, &QCheckBox::clicked, this, &CTessaronView::OnUseCorrection);
     connect(m_browse, &QPushButton::clicked, this, &CTessaronView::OnBrowse);
-    connect(m_insertPath, &QPushButton::clicked, this, &CTessaronView::OnInsertPath);
+    connect(m_insertPath, &QPushButton::clicked, m_note, &NoteEdit::InsertPath);
     connect(import, &QPushButton::clicked, this, &CTessaronView::OnImport);
     connect(exportButton, &QPushButton::clicked, this, &CTessaronView::OnExport);
-    connect(m_note, &QPlainTextEdit::textChanged, this, &CTessaronView::OnNoteChange);
+    connect(m_note, &NoteEdit::edited, this, [this] { m_document.SetNote(m_note->Text(), this); });
     for (QLineEdit* field :
          {m_editDigits, m_editMaxPhase, m_editElements, m_editAperture, m_editLow, m_editHigh}) {
         connect(field, &QLineEdit::textChanged, this, &CTessaronView::OnParamChange);
@@ -527,17 +523,6 @@ void CTessaronView::OnParamChange() {
     m_apply->setEnabled(true);
 }
 
-namespace {
-
-// The file dialog for a path to insert: any file, no default extension.
-std::optional<FileChoice> AskAnyFile(Prompter& prompter) {
-    FileDialogRequest request;
-    request.defaultExtension = std::nullopt;
-    return prompter.AskOpenFile(request);
-}
-
-} // namespace
-
 void CTessaronView::OnUseCorrection() {
     m_document.SetUseCorrection(m_useCorrection->isChecked());
 }
@@ -547,45 +532,11 @@ void CTessaronView::OnBrowse() {
 }
 
 void CTessaronView::SetNoteText(const std::string& note) {
-    // The edit breaks lines with "\n" alone. A note with "\r\n" breaks (from a file written
-    // elsewhere) gets them back when the view writes it, so an edit keeps the file's style.
-    m_crlfNote = note.find("\r\n") != std::string::npos;
-    QString text = QString::fromStdString(note);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    // Only a different text is set, so the caret and selection of an unchanged note stay.
-    if (m_note->toPlainText() == text) {
-        return;
-    }
-    m_fillingNote = true;
-    m_note->setPlainText(text);
-    m_fillingNote = false;
-}
-
-std::string CTessaronView::NoteText() const {
-    QString text = m_note->toPlainText();
-    if (m_crlfNote) {
-        text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    }
-    return text.toStdString();
-}
-
-void CTessaronView::OnNoteChange() {
-    if (m_fillingNote) {
-        return;
-    }
-    m_document.SetNote(NoteText(), this);
+    m_note->SetText(note);
 }
 
 void CTessaronView::OnInsertPath() {
-    const auto choice = AskAnyFile(m_document.GetPrompter());
-    if (!choice) {
-        return;
-    }
-    // The path replaces the selection (or goes in at the caret); the change of the text then
-    // takes the note into the document like typing does.
-    QTextCursor cursor = m_note->textCursor();
-    cursor.insertText(QFile::decodeName(QByteArray::fromStdString(choice->path)));
-    m_note->setTextCursor(cursor);
+    m_note->InsertPath();
 }
 
 void CTessaronView::OnImport() {

@@ -31,11 +31,11 @@
 class CControlLayout;
 class CGraphicWnd;
 class CProfileDataList;
+class NoteEdit;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class WizardPage;
@@ -115,10 +115,8 @@ private:
     void ShowLimitControls();
     void ShowCreationMode(int mode);
     void OnParamChange();
-    void OnNoteChange();
     void OnListSelection(int element);
     void ReadJumpOptions();
-    std::string NoteText() const;
 
     CTessaronDoc& m_document;
 
@@ -146,11 +144,6 @@ private:
     // During a print run: entry k - 1 is the index of the first value on page k.
     std::vector<int> m_pageStarts;
 
-    // Set while the view itself fills the note: such changes are no edits.
-    bool m_fillingNote = false;
-    // The document's note breaks its lines with "\r\n".
-    bool m_crlfNote = false;
-
     QRadioButton* m_modeDiopters = nullptr;
     QRadioButton* m_modePolynomial = nullptr;
     QGroupBox* m_wizardGroup = nullptr;
@@ -171,7 +164,7 @@ private:
     QLineEdit* m_distance = nullptr;
     QLineEdit* m_current = nullptr;
     QLabel* m_pathLabel = nullptr;
-    QPlainTextEdit* m_note = nullptr;
+    NoteEdit* m_note = nullptr;
     QLabel* m_lowLabel = nullptr;
     QLineEdit* m_editLow = nullptr;
     QLabel* m_highLabel = nullptr;

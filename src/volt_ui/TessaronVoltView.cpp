@@ -6,14 +6,12 @@
 #include "ui/DialogUnits.h"
 #include "ui/DocumentFrame.h"
 #include "ui/FormExchange.h"
+#include "ui/NoteEdit.h"
 
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QTextCursor>
 #include <algorithm>
 
 namespace {
@@ -133,17 +131,17 @@ void CTessaronVoltView::CreateControls() {
     commentLabel->resize(std::clamp(commentLabel->sizeHint().width(), commentLabel->width(),
                                     units.ToPixelsX(37) - commentLabel->x()),
                          commentLabel->height());
-    m_comment = new QPlainTextEdit(this);
+    m_comment = new NoteEdit(m_document.GetPrompter(), this);
     m_comment->setObjectName(QString::number(IDC_COMMENT));
-    // Tab leaves the comment for the next control; Enter starts a new line.
-    m_comment->setTabChangesFocus(true);
     units.Place(m_comment, 37, 181, 157, 21);
-    connect(m_comment, &QPlainTextEdit::textChanged, this, &CTessaronVoltView::OnCommentChange);
+    // The comment goes to the document at every keystroke.
+    connect(m_comment, &NoteEdit::edited, this,
+            [this] { m_document.SetComment(m_comment->Text(), this); });
 
     m_insertPath = new QPushButton(QStringLiteral("Insert &Path"), this);
     m_insertPath->setObjectName(QString::number(IDC_INSERT_PATH));
     units.Place(m_insertPath, 197, 181, 50, 21);
-    connect(m_insertPath, &QPushButton::clicked, this, &CTessaronVoltView::OnInsertPath);
+    connect(m_insertPath, &QPushButton::clicked, m_comment, &NoteEdit::InsertPath);
 
     QWidget* const order[] = {m_editSection, m_editElements,   m_editLevel1,
                               m_editLevel0,  m_editRefVoltage, m_editDacDigits,
@@ -206,39 +204,13 @@ void CTessaronVoltView::ShowVoltage(QLabel* label, int code) {
 }
 
 void CTessaronVoltView::SetCommentText(const std::string& comment) {
-    // The edit breaks lines with "\n" alone. A comment with "\r\n" breaks (from a file written
-    // elsewhere) gets them back when the view writes it, so an edit keeps the file's style.
-    m_crlfComment = comment.find("\r\n") != std::string::npos;
-    QString text = QString::fromStdString(comment);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    // Only a different text is set, so the caret and selection of an unchanged comment stay.
-    if (m_comment->toPlainText() == text) {
-        return;
-    }
-    m_filling = true;
-    m_comment->setPlainText(text);
-    m_filling = false;
-}
-
-std::string CTessaronVoltView::CommentText() const {
-    QString text = m_comment->toPlainText();
-    if (m_crlfComment) {
-        text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    }
-    return text.toStdString();
+    m_comment->SetText(comment);
 }
 
 void CTessaronVoltView::OnParamChange() {
     if (!m_filling) {
         m_apply->setEnabled(true);
     }
-}
-
-void CTessaronVoltView::OnCommentChange() {
-    if (m_filling) {
-        return;
-    }
-    m_document.SetComment(CommentText(), this);
 }
 
 bool CTessaronVoltView::OnApply() {
@@ -249,7 +221,7 @@ bool CTessaronVoltView::OnApply() {
     texts.section = text(m_editSection);
     texts.level1 = text(m_editLevel1);
     texts.level0 = text(m_editLevel0);
-    texts.comment = CommentText();
+    texts.comment = m_comment->Text();
     texts.refVoltage = text(m_editRefVoltage);
 
     QLineEdit* failed = nullptr;
@@ -285,15 +257,5 @@ bool CTessaronVoltView::OnApply() {
 }
 
 void CTessaronVoltView::OnInsertPath() {
-    FileDialogRequest request;
-    request.defaultExtension = std::nullopt;
-    const auto choice = m_document.GetPrompter().AskOpenFile(request);
-    if (!choice) {
-        return;
-    }
-    // The path replaces the selection (or goes in at the caret); the change of the text then
-    // takes the comment into the document like typing does.
-    QTextCursor cursor = m_comment->textCursor();
-    cursor.insertText(QFile::decodeName(QByteArray::fromStdString(choice->path)));
-    m_comment->setTextCursor(cursor);
+    m_comment->InsertPath();
 }

@@ -16,9 +16,9 @@
 #include <string>
 
 class CGraphicVolt;
+class NoteEdit;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 
 class CTessaronVoltView : public QWidget, public VoltDocView {
@@ -74,16 +74,11 @@ private:
     void CreateControls();
     QLineEdit* AddField(int id, bool digitsOnly, int x, int y);
     void ShowVoltage(QLabel* label, int code);
-    // The comment as the document stores it.
-    std::string CommentText() const;
     void OnParamChange();
-    void OnCommentChange();
 
     CLC_VoltDoc& m_document;
     // Set while the view itself fills the controls: such changes are no edits.
     bool m_filling = false;
-    // The document's comment breaks its lines with "\r\n".
-    bool m_crlfComment = false;
 
     QLineEdit* m_editSection = nullptr;
     QLineEdit* m_editElements = nullptr;
@@ -95,6 +90,6 @@ private:
     QLabel* m_voltage0 = nullptr;
     QPushButton* m_apply = nullptr;
     CGraphicVolt* m_graph = nullptr;
-    QPlainTextEdit* m_comment = nullptr;
+    NoteEdit* m_comment = nullptr;
     QPushButton* m_insertPath = nullptr;
 };
