@@ -80,17 +80,18 @@ private:
     std::function<bool()> m_isLinkOpen;
     SerialDeviceFolders m_deviceFolders;
 
-    // The settings as the page holds them; the controls show them.
+    // The settings as the page holds them, read when it is first shown; the controls show
+    // them.
     int m_nPort = 0;
-    int m_nSpeed = 3;
-    int m_nRxTimeout = 5000;
+    int m_nSpeed = 0;
+    int m_nRxTimeout = 0;
     int m_nFrame = 0;
     int m_nLine = 0;
     bool m_bLog = false;
-    double m_dAperture = 0.01;
-    double m_dMaxPhase = 8.0;
-    int m_nDacDigits = 16;
-    int m_nElements = 256;
+    double m_dAperture = 0.0;
+    double m_dMaxPhase = 0.0;
+    int m_nDacDigits = 0;
+    int m_nElements = 0;
     QString m_strDevice;
 
     // Set by any change the user makes; stays set for the life of the page, so every later
