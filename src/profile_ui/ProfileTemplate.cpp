@@ -8,18 +8,13 @@
 #include "ui/DocTemplate.h"
 #include "ui/Icons.h"
 
-#include <QMdiArea>
-
 std::unique_ptr<DocTemplate> MakeProfileTemplate() {
     auto type = std::make_unique<DocTemplate>(
         IDR_PROFILE_TYPE, LoadString(IDR_PROFILE_TYPE),
         [](AppContext& context) { return std::make_unique<CTessaronDoc>(context); },
         [](Document& document, QMdiArea& workspace) -> DocumentFrame* {
-            auto* frame = new CChildFrame(document);
-            auto* view = new CTessaronView(static_cast<CTessaronDoc&>(document), frame);
-            frame->setWidget(view);
-            workspace.addSubWindow(frame);
-            view->OnInitialUpdate();
+            const auto [frame, view] =
+                AddFrameWithView<CChildFrame, CTessaronView, CTessaronDoc>(document, workspace);
             // "Edit Data" follows the selection of the view's data list.
             QObject::connect(view, &CTessaronView::editDataStateChanged, frame,
                              &DocumentFrame::commandStatesChanged);

@@ -11,15 +11,16 @@
 #include "framework/ControllerHost.h"
 
 #include <QIcon>
+#include <QMdiArea>
 #include <QString>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 class DocumentFrame;
 class Document;
-class QMdiArea;
 struct AppContext;
 
 class DocTemplate {
@@ -90,3 +91,15 @@ private:
     QString m_helpTopic;
     int m_untitled = 0;
 };
+
+// The usual frame factory's work: a new `Frame` around a new `View` of `document` (a `Doc`),
+// put into `workspace`; the view then gets its initial update.
+template <typename Frame, typename View, typename Doc>
+std::pair<Frame*, View*> AddFrameWithView(Document& document, QMdiArea& workspace) {
+    auto* frame = new Frame(document);
+    auto* view = new View(static_cast<Doc&>(document), frame);
+    frame->setWidget(view);
+    workspace.addSubWindow(frame);
+    view->OnInitialUpdate();
+    return {frame, view};
+}

@@ -8,19 +8,14 @@
 #include "volt_ui/TessaronVoltView.h"
 #include "volt_ui/VoltChildFrame.h"
 
-#include <QMdiArea>
-
 std::unique_ptr<DocTemplate> MakeVoltTemplate() {
     auto type = std::make_unique<DocTemplate>(
         IDR_VOLT_TYPE, LoadString(IDR_VOLT_TYPE),
         [](AppContext& context) { return std::make_unique<CLC_VoltDoc>(context); },
         [](Document& document, QMdiArea& workspace) -> DocumentFrame* {
-            auto* frame = new CVoltChildFrame(document);
-            auto* view = new CTessaronVoltView(static_cast<CLC_VoltDoc&>(document), frame);
-            frame->setWidget(view);
-            workspace.addSubWindow(frame);
-            view->OnInitialUpdate();
-            return frame;
+            return AddFrameWithView<CVoltChildFrame, CTessaronVoltView, CLC_VoltDoc>(document,
+                                                                                     workspace)
+                .first;
         });
     type->SetCommandHandlers(
         [](DocumentFrame& frame, int id) {
