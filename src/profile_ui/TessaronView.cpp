@@ -9,7 +9,6 @@
 #include "profile_ui/ProfileDataList.h"
 #include "profile_ui/ProfileFormIds.h"
 #include "ui/DialogUnits.h"
-#include "ui/DocumentFrame.h"
 #include "ui/FormExchange.h"
 #include "ui/NoteEdit.h"
 
@@ -34,13 +33,6 @@ constexpr int kFormHeight = 254;
 // The wizard page stands this many pixels below the top edge of its group box.
 constexpr int kPageTopOffset = 5;
 
-// Wraps a caption too long for one line inside the button's rectangle, as the form's two-line
-// captions need; a caption that fits is drawn as usual.
-void DrawWrappedCaption(QStylePainter& painter, const QAbstractButton& button, const QRect& room) {
-    painter.drawItemText(room, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic,
-                         button.palette(), button.isEnabled(), button.text(), QPalette::ButtonText);
-}
-
 // A label of two lines in the design whose text the form's font cannot break into its
 // rectangle gets a smaller font, down to a legible least size, so that none of it is cut off.
 void FitWrappedLabel(QLabel* label, const QFont& formFont) {
@@ -54,32 +46,44 @@ void FitWrappedLabel(QLabel* label, const QFont& formFont) {
     }
 }
 
-class WrappingPushButton : public QPushButton {
+// A button whose caption may take two lines, as the form's design needs: the style paints the
+// button without its caption, then DrawCaption breaks the caption into the room it leaves; a
+// caption that fits one line looks as usual.
+template <typename Button, QStyle::ControlElement kElement> class WrappingCaption : public Button {
 public:
-    using QPushButton::QPushButton;
+    using Button::Button;
 
 protected:
+    virtual void DrawCaption(QStylePainter& painter, const QStyleOptionButton& option) = 0;
+
     void paintEvent(QPaintEvent*) override {
         QStylePainter painter(this);
         QStyleOptionButton option;
-        initStyleOption(&option);
+        this->initStyleOption(&option);
         option.text.clear();
-        painter.drawControl(QStyle::CE_PushButton, option);
-        DrawWrappedCaption(painter, *this, rect().adjusted(2, 1, -2, -1));
+        painter.drawControl(kElement, option);
+        DrawCaption(painter, option);
     }
 };
 
-class WrappingCheckBox : public QCheckBox {
+class WrappingPushButton : public WrappingCaption<QPushButton, QStyle::CE_PushButton> {
 public:
-    using QCheckBox::QCheckBox;
+    using WrappingCaption::WrappingCaption;
 
 protected:
-    void paintEvent(QPaintEvent*) override {
-        QStylePainter painter(this);
-        QStyleOptionButton option;
-        initStyleOption(&option);
-        option.text.clear();
-        painter.drawControl(QStyle::CE_CheckBox, option);
+    void DrawCaption(QStylePainter& painter, const QStyleOptionButton&) override {
+        painter.drawItemText(rect().adjusted(2, 1, -2, -1),
+                             Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, palette(),
+                             isEnabled(), text(), QPalette::ButtonText);
+    }
+};
+
+class WrappingCheckBox : public WrappingCaption<QCheckBox, QStyle::CE_CheckBox> {
+public:
+    using WrappingCaption::WrappingCaption;
+
+protected:
+    void DrawCaption(QStylePainter& painter, const QStyleOptionButton& option) override {
         const QRect indicator =
             style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, this);
         const int spacing = style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, &option, this);
@@ -100,12 +104,9 @@ protected:
 } // namespace
 
 CTessaronView::CTessaronView(CTessaronDoc& document, QWidget* parent)
-    : QWidget(parent), m_document(document), m_fontText(ReportTextFont()),
+    : FormView(kFormWidth, kFormHeight, parent), m_document(document), m_fontText(ReportTextFont()),
       m_fontData(ReportDataFont()) {
-    // The font first: the controls inherit it and the dialog units derive from it.
-    setFont(DialogUnits::FormFont());
     CreateControls();
-    resize(sizeHint());
     m_document.AddView(this);
 }
 
@@ -252,26 +253,11 @@ void CTessaronView::CreateControls() {
     connect(m_graph, &CGraphicWnd::elementClicked, m_list, &CProfileDataList::SelectElement);
 }
 
-QWidget* CTessaronView::Control(int id) const {
-    return findChild<QWidget*>(QString::number(id), Qt::FindDirectChildrenOnly);
-}
-
-QSize CTessaronView::sizeHint() const {
-    return DialogUnits(font()).ToPixels(0, 0, kFormWidth, kFormHeight).size();
-}
-
-QSize CTessaronView::minimumSizeHint() const {
-    return sizeHint();
-}
-
 void CTessaronView::OnInitialUpdate() {
     OnUpdate(nullptr, HINT_FULL);
     // Inside a child frame the frame takes exactly the form's size, which is then the least
     // size it can be dragged to.
-    if (auto* frame = qobject_cast<DocumentFrame*>(parentWidget())) {
-        frame->ResizeParentToFit();
-        frame->SetSizeLimits(frame->size(), QSize(-1, -1));
-    }
+    FitFrameToForm(false);
     // The anchoring starts from the design size, whatever size a frame not shown yet has
     // given the form for a moment; the controls still stand where the design put them.
     resize(sizeHint());
@@ -478,9 +464,9 @@ bool CTessaronView::OnApply() {
     m_nLowCode = params.lowCode;
     m_nHighCode = params.highCode;
 
-    QWidget* failed = nullptr;
-    switch (doc.ApplyParameters(params)) {
-    case CTessaronDoc::ApplyResult::Applied:
+    using Result = CTessaronDoc::ApplyResult;
+    const Result result = doc.ApplyParameters(params);
+    if (result == Result::Applied) {
         // The document has updated every view, which disabled "&Apply" here; a focus that was
         // on the button has moved on to the next control.
         if (m_apply->hasFocus()) {
@@ -488,30 +474,15 @@ bool CTessaronView::OnApply() {
         }
         m_apply->setEnabled(false);
         return true;
-    case CTessaronDoc::ApplyResult::BadAperture:
-        failed = m_editAperture;
-        break;
-    case CTessaronDoc::ApplyResult::BadMaxPhase:
-    case CTessaronDoc::ApplyResult::DataOutOfRange:
-        failed = m_editMaxPhase;
-        break;
-    case CTessaronDoc::ApplyResult::BadDacDigits:
-        failed = m_editDigits;
-        break;
-    case CTessaronDoc::ApplyResult::BadElements:
-        failed = m_editElements;
-        break;
-    case CTessaronDoc::ApplyResult::BadLowLimit:
-        failed = m_editLow;
-        break;
-    case CTessaronDoc::ApplyResult::BadHighLimit:
-    case CTessaronDoc::ApplyResult::BadLimits:
-        failed = m_editHigh;
-        break;
     }
-    if (failed != nullptr) {
-        FocusField(failed);
-    }
+    FormExchange::FocusFieldOf<Result>(result, {{Result::BadAperture, m_editAperture},
+                                                {Result::BadMaxPhase, m_editMaxPhase},
+                                                {Result::DataOutOfRange, m_editMaxPhase},
+                                                {Result::BadDacDigits, m_editDigits},
+                                                {Result::BadElements, m_editElements},
+                                                {Result::BadLowLimit, m_editLow},
+                                                {Result::BadHighLimit, m_editHigh},
+                                                {Result::BadLimits, m_editHigh}});
     return false;
 }
 

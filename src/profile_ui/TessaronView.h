@@ -19,10 +19,10 @@
 #pragma once
 
 #include "profile/TessaronDoc.h"
+#include "ui/FormView.h"
 #include "ui/PrintJob.h"
 
 #include <QFont>
-#include <QWidget>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -40,7 +40,7 @@ class QPushButton;
 class QRadioButton;
 class WizardPage;
 
-class CTessaronView : public QWidget, public ProfileDocView, public PrintableView {
+class CTessaronView : public FormView, public ProfileDocView, public PrintableView {
     Q_OBJECT
 
 public:
@@ -89,16 +89,10 @@ public:
     // Gives the keyboard focus to a field and selects its text.
     void FocusField(QWidget* field);
 
-    // The control with the given ID (a direct child of the form), or nullptr.
-    QWidget* Control(int id) const;
     CGraphicWnd* Graph() const { return m_graph; }
     CProfileDataList* DataList() const { return m_list; }
     WizardPage* Page() const { return m_pWizardPage.get(); }
     int CurrentElement() const { return m_nCurElement; }
-
-    // The form's design size: 384 x 254 dialog units.
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
 
 signals:
     // The selection of the data list changed, and with it the state of "Edit Data".

@@ -29,11 +29,8 @@ namespace {
 constexpr int kPageWidth = 250;
 constexpr int kPageHeight = 184;
 
-// Heights of fields and labels, in dialog units.
+// The height of a field, in dialog units.
 constexpr int kFieldHeight = 12;
-constexpr int kLabelHeight = 8;
-// Labels stand this much lower than their field, so that the texts line up.
-constexpr int kLabelDrop = 2;
 
 // The receive time-out the page accepts, in ms.
 constexpr int kMinRxTimeout = 1, kMaxRxTimeout = 10000;
@@ -143,12 +140,10 @@ std::vector<std::string> FindSerialDevices(const SerialDeviceFolders& folders) {
 
 CPage1::CPage1(SettingsStore& settings, Prompter& prompter, std::function<bool()> isLinkOpen,
                QWidget* parent)
-    : QWidget(parent), m_settings(settings), m_prompter(prompter),
+    : FormView(kPageWidth, kPageHeight, parent), m_settings(settings), m_prompter(prompter),
       m_isLinkOpen(std::move(isLinkOpen)) {
     setWindowTitle(QStringLiteral("Common"));
-    setFont(DialogUnits::FormFont());
     CreateControls();
-    resize(sizeHint());
 }
 
 void CPage1::CreateControls() {
@@ -157,8 +152,8 @@ void CPage1::CreateControls() {
         units.Place(new QGroupBox(QString::fromLatin1(title), this), x, y, width, height);
     };
     const auto label = [&](const char* text, int x, int fieldY, int width) {
-        units.Place(new QLabel(QString::fromLatin1(text), this), x, fieldY + kLabelDrop, width,
-                    kLabelHeight);
+        units.Place(new QLabel(QString::fromLatin1(text), this), x,
+                    fieldY + DialogUnits::kLabelDrop, width, DialogUnits::kLabelHeight);
     };
     const auto list = [&](const char* name, const QStringList& items, int x, int y, int width) {
         auto* combo = new QComboBox(this);
@@ -236,14 +231,6 @@ void CPage1::CreateControls() {
     m_editElements = edit("elements", true, 84, 155, 26);
     label("Aperture, m:", 116, 155, 94);
     m_editAperture = edit("aperture", false, 212, 155, 26);
-}
-
-QSize CPage1::sizeHint() const {
-    return DialogUnits(font()).ToPixels(0, 0, kPageWidth, kPageHeight).size();
-}
-
-QSize CPage1::minimumSizeHint() const {
-    return sizeHint();
 }
 
 void CPage1::showEvent(QShowEvent* event) {

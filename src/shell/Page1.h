@@ -9,7 +9,8 @@
 // takes effect at the next connect and the next new document.
 #pragma once
 
-#include <QWidget>
+#include "ui/FormView.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -32,7 +33,7 @@ struct SerialDeviceFolders {
 // gone is left out), each group in natural order (ttyUSB2 before ttyUSB10).
 std::vector<std::string> FindSerialDevices(const SerialDeviceFolders& folders);
 
-class CPage1 : public QWidget {
+class CPage1 : public FormView {
     Q_OBJECT
 
 public:
@@ -55,9 +56,6 @@ public:
 
     // Whether the page has changes that Apply has not written yet (Apply is available).
     bool IsModified() const { return m_bModified; }
-
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
 
 signals:
     // The page's modified state changed; the sheet enables Apply while any page is modified.

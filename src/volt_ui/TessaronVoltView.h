@@ -10,9 +10,9 @@
 // program's code and tests find them by the same numbers.
 #pragma once
 
+#include "ui/FormView.h"
 #include "volt/LC_VoltDoc.h"
 
-#include <QWidget>
 #include <string>
 
 class CGraphicVolt;
@@ -21,7 +21,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class CTessaronVoltView : public QWidget, public VoltDocView {
+class CTessaronVoltView : public FormView, public VoltDocView {
     Q_OBJECT
 
 public:
@@ -62,13 +62,7 @@ public:
     // "Insert &Path": asks for a file and puts its path in place of the comment's selection.
     void OnInsertPath();
 
-    // The control with the given ID, or nullptr.
-    QWidget* Control(int id) const;
     CGraphicVolt* Graph() const { return m_graph; }
-
-    // The form's size: 251 x 203 dialog units.
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
 
 private:
     void CreateControls();
