@@ -25,6 +25,13 @@ bool IsBlank(char c) {
 
 } // namespace
 
+limits::NewDocumentSize limits::NewDocumentSizeFrom(const SettingsStore& store) {
+    return {store.GetIntInRange(settings::kSection, settings::kDacDigit, settings::kDefaultDacDigit,
+                                kMinDacDigits, kMaxDacDigits),
+            store.GetIntInRange(settings::kSection, settings::kElements, settings::kDefaultElements,
+                                kMinElements, kMaxElements)};
+}
+
 CTessaronDoc::CTessaronDoc(AppContext& context) : Document(context) {}
 
 template <typename F> void CTessaronDoc::ForEachProfileView(F&& f) {
@@ -46,14 +53,9 @@ bool CTessaronDoc::OnNewDocument() {
     m_dAperture =
         store.GetNumber(settings::kSection, settings::kAperture, settings::kDefaultAperture);
     m_strCorrectionPath.clear();
-    // A DAC of 20 bits or an element count of -1 would make a document whose codes do not fit
-    // the controller's words or whose data cannot exist; such settings count as absent.
-    m_nDacDigits =
-        store.GetIntInRange(settings::kSection, settings::kDacDigit, settings::kDefaultDacDigit,
-                            limits::kMinDacDigits, limits::kMaxDacDigits);
-    m_nElements =
-        store.GetIntInRange(settings::kSection, settings::kElements, settings::kDefaultElements,
-                            limits::kMinElements, limits::kMaxElements);
+    const limits::NewDocumentSize size = limits::NewDocumentSizeFrom(store);
+    m_nDacDigits = size.dacDigits;
+    m_nElements = size.elements;
     m_dMaxPhase =
         store.GetNumber(settings::kSection, settings::kMaxPhase, settings::kDefaultMaxPhase);
     m_bLimitJumps = 0;

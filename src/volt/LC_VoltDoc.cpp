@@ -34,13 +34,9 @@ bool CLC_VoltDoc::OnNewDocument() {
     if (!Document::OnNewDocument()) {
         return false;
     }
-    const SettingsStore& store = Settings();
-    m_nDacDigits =
-        store.GetIntInRange(settings::kSection, settings::kDacDigit, settings::kDefaultDacDigit,
-                            limits::kMinDacDigits, limits::kMaxDacDigits);
-    m_nElements =
-        store.GetIntInRange(settings::kSection, settings::kElements, settings::kDefaultElements,
-                            limits::kMinElements, limits::kMaxElements);
+    const limits::NewDocumentSize size = limits::NewDocumentSizeFrom(Settings());
+    m_nDacDigits = size.dacDigits;
+    m_nElements = size.elements;
     m_strComment.clear();
     m_nSection = 1;
     m_nLevel1 = 0;
