@@ -93,9 +93,9 @@ AppOptions ParseCommandLine(const QStringList& arguments) {
         ->type_name("FILE");
 
     // The desktop's requests. Their values are counted here rather than by the parser, so
-    // that a request that lacks one is named as it was given.
-    // `prints` holds them in the order they were given, each with its spelling from the
-    // renaming; the parser adds the values as it meets them.
+    // that a request that lacks one is named as it was given: `prints` holds the print
+    // requests in the order they were given, each with its spelling (from the renaming
+    // below), and the parser adds their values as it meets them.
     std::vector<PrintRequest> prints;
     std::size_t parsed = 0;
     const auto addPrint = [&](const DesktopRequest& request, int maxValues) {
@@ -119,8 +119,7 @@ AppOptions ParseCommandLine(const QStringList& arguments) {
     addPrint(kPrintTo, 4);
     parser.add_flag(std::string(kUnregister.option), options.unregister)->group("");
 
-    // The arguments as the parser takes them: the desktop's requests renamed (up to "--",
-    // after which everything is a file), in reverse order.
+    // The desktop's requests renamed, up to "--" (after which everything is a file).
     std::vector<std::string> args;
     bool filesOnly = false;
     for (const QString& argument : arguments) {
@@ -147,6 +146,7 @@ AppOptions ParseCommandLine(const QStringList& arguments) {
         }
         args.push_back(std::move(arg));
     }
+    // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
         parser.parse(reversed);
