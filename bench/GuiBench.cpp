@@ -14,12 +14,12 @@
 #include "ControllerSimulator.h"
 #include "framework/Prompter.h"
 #include "framework/StringTable.h"
-#include "shell/DocTemplate.h"
-#include "shell/DocumentFrame.h"
 #include "shell/MainFrame.h"
 #include "shell/TessaronApp.h"
+#include "ui/DocTemplate.h"
+#include "ui/DocumentFrame.h"
 #include "volt/LC_VoltDoc.h"
-#include "volt/TessaronVoltView.h"
+#include "volt_ui/TessaronVoltView.h"
 
 #include <QAction>
 #include <QApplication>

@@ -77,4 +77,18 @@ inline constexpr std::string_view kAperture = "Aperture";
 inline constexpr std::string_view kMaxPhase = "Max faze Pi";
 // The print preview's pages side by side: 1 or 2.
 inline constexpr std::string_view kPreviewPages = "PreviewPages";
+
+// What the readers take for a key that the file does not hold: the link (port COM1, 1200
+// baud, a 5000 ms receive time-out, no log, both divisors 1), new documents, and the options
+// page, which shows them (but for the speed, see there).
+inline constexpr int kDefaultComPort = 0;
+inline constexpr int kDefaultComSpeed = 0;
+inline constexpr int kDefaultRxTimeout = 5000;
+inline constexpr int kDefaultProtocolLog = 0;
+inline constexpr int kDefaultFreqDivisor = 0;
+inline constexpr int kDefaultDacDigit = 16;
+inline constexpr int kDefaultElements = 256;
+// The fractional settings' defaults are texts, scanned like a stored value.
+inline constexpr std::string_view kDefaultAperture = "0.01";
+inline constexpr std::string_view kDefaultMaxPhase = "8.0";
 } // namespace settings

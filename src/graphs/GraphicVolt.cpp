@@ -15,16 +15,6 @@
 
 namespace {
 
-// A pen one device pixel wide whatever the painter's scale. Square caps make every line cover
-// both of its end points, so the lines below are given as inclusive pixel spans.
-QPen HairlinePen(const QColor& colour) {
-    QPen pen(colour);
-    pen.setStyle(Qt::SolidLine);
-    pen.setWidth(0);
-    pen.setCapStyle(Qt::SquareCap);
-    return pen;
-}
-
 const QColor kCurveColour(255, 0, 0);
 const QColor kGridColour(0, 200, 0);
 const QColor kBorderColour(0, 0, 0);
@@ -102,19 +92,9 @@ QList<QLine> StepCurve(const Plot& plot, const std::vector<std::uint16_t>& codes
 
 } // namespace
 
-CGraphicVolt::CGraphicVolt(QWidget* parent) : QWidget(parent) {
-    // The border takes one pixel on every side; the plot lies inside it.
-    setContentsMargins(1, 1, 1, 1);
-    // paintEvent covers every pixel, background included.
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
+CGraphicVolt::CGraphicVolt(QWidget* parent) : DocumentGraph(parent) {}
 
 CGraphicVolt::~CGraphicVolt() = default;
-
-void CGraphicVolt::SetDocument(const CLC_VoltDoc* document) {
-    m_document = document;
-    update();
-}
 
 void CGraphicVolt::Draw(QPainter& painter, const QRect& client) const {
     if (client.isEmpty()) {

@@ -7,24 +7,21 @@
 // border and plots inside it, on a white background.
 #pragma once
 
-#include <QWidget>
+#include "graphs/DocumentGraph.h"
 
 class CLC_VoltDoc;
 class QPainter;
 class QPaintEvent;
 class QRect;
 
-class CGraphicVolt : public QWidget {
+class CGraphicVolt : public DocumentGraph<CLC_VoltDoc> {
     Q_OBJECT
 
 public:
     explicit CGraphicVolt(QWidget* parent = nullptr);
     ~CGraphicVolt() override;
 
-    // The document to draw, or nullptr for none (then only the background is drawn). The graph
-    // does not own it: the caller keeps it alive while it is set, or sets another first.
-    void SetDocument(const CLC_VoltDoc* document);
-    const CLC_VoltDoc* GetDocument() const { return m_document; }
+    // Without a document (SetDocument) only the background is drawn.
 
     // Draws the graph into `client` (the plot area inside the border): white background, the
     // grid and the step curve of the document's codes. Serves paintEvent and drawing on any
@@ -34,7 +31,4 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-
-private:
-    const CLC_VoltDoc* m_document = nullptr;
 };

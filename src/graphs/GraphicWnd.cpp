@@ -20,16 +20,6 @@
 
 namespace {
 
-// A pen one device pixel wide whatever the painter's scale. Square caps make every line cover
-// both of its end points, so the lines below are given as inclusive pixel spans.
-QPen HairlinePen(const QColor& colour, Qt::PenStyle style = Qt::SolidLine) {
-    QPen pen(colour);
-    pen.setStyle(style);
-    pen.setWidth(0);
-    pen.setCapStyle(Qt::SquareCap);
-    return pen;
-}
-
 const QColor kBackgroundColour(255, 255, 255);
 const QColor kBorderColour(0, 0, 0);
 const QColor kTextColour(0, 0, 0);
@@ -137,23 +127,13 @@ struct CGraphicWnd::Frame {
 };
 
 CGraphicWnd::CGraphicWnd(QWidget* parent)
-    : QWidget(parent), m_penPhase(HairlinePen(QColor(255, 0, 0))),
+    : DocumentGraph(parent), m_penPhase(HairlinePen(QColor(255, 0, 0))),
       m_penFrame(HairlinePen(QColor(0, 0, 0))), m_penGrid(HairlinePen(QColor(0, 200, 0))),
       m_penCode(HairlinePen(QColor(0, 0, 255))),
       m_penLimit(HairlinePen(QColor(255, 128, 64), Qt::DashLine)),
-      m_penCodeLimit(HairlinePen(QColor(128, 128, 255), Qt::DashLine)) {
-    // The border takes one pixel on every side; the graph lies inside it.
-    setContentsMargins(1, 1, 1, 1);
-    // paintEvent covers every pixel, background included.
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
+      m_penCodeLimit(HairlinePen(QColor(128, 128, 255), Qt::DashLine)) {}
 
 CGraphicWnd::~CGraphicWnd() = default;
-
-void CGraphicWnd::SetDocument(const CTessaronDoc* document) {
-    m_document = document;
-    update();
-}
 
 void CGraphicWnd::SetCurrentElementSource(std::function<int()> source) {
     m_currentElement = std::move(source);

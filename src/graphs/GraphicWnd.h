@@ -10,9 +10,10 @@
 // printed report, on the printer's painter.
 #pragma once
 
+#include "graphs/DocumentGraph.h"
+
 #include <QPen>
 #include <QRect>
-#include <QWidget>
 #include <functional>
 
 class CTessaronDoc;
@@ -20,17 +21,15 @@ class QMouseEvent;
 class QPainter;
 class QPaintEvent;
 
-class CGraphicWnd : public QWidget {
+class CGraphicWnd : public DocumentGraph<CTessaronDoc> {
     Q_OBJECT
 
 public:
     explicit CGraphicWnd(QWidget* parent = nullptr);
     ~CGraphicWnd() override;
 
-    // The document to draw, or nullptr for none (then only the background and the border are
-    // painted and clicks are ignored). The graph does not own it.
-    void SetDocument(const CTessaronDoc* document);
-    const CTessaronDoc* GetDocument() const { return m_document; }
+    // Without a document (SetDocument) only the background and the border are painted and
+    // clicks are ignored.
 
     // Where the index of the selected element comes from (-1: none); asked at every paint.
     void SetCurrentElementSource(std::function<int()> source);
@@ -65,7 +64,6 @@ private:
     void DrawLimits(QPainter& painter, const Frame& frame) const;
     QFont LabelFont(const QPainter& painter, bool printing) const;
 
-    const CTessaronDoc* m_document = nullptr;
     std::function<int()> m_currentElement;
 
     int m_nMargin = 0;

@@ -12,11 +12,7 @@
 
 namespace {
 
-// Defaults of a new profile when the settings file does not say otherwise.
-constexpr int kDefaultDacDigits = 16;
-constexpr int kDefaultElements = 256;
-constexpr const char* kDefaultAperture = "0.01";
-constexpr const char* kDefaultMaxPhase = "8.0";
+// The wave length of a new profile's lens.
 constexpr double kDefaultWaveLength = 7.8e-07;
 
 // The bad-value list of CheckPhaseArray stops after this many entries.
@@ -28,6 +24,13 @@ bool IsBlank(char c) {
 }
 
 } // namespace
+
+limits::NewDocumentSize limits::NewDocumentSizeFrom(const SettingsStore& store) {
+    return {store.GetIntInRange(settings::kSection, settings::kDacDigit, settings::kDefaultDacDigit,
+                                kMinDacDigits, kMaxDacDigits),
+            store.GetIntInRange(settings::kSection, settings::kElements, settings::kDefaultElements,
+                                kMinElements, kMaxElements)};
+}
 
 CTessaronDoc::CTessaronDoc(AppContext& context) : Document(context) {}
 
@@ -47,15 +50,14 @@ bool CTessaronDoc::OnNewDocument() {
     const SettingsStore& store = Settings();
     m_nCreationMode = MODE_DIOPTERS;
     m_bUseCorrection = 0;
-    m_dAperture = store.GetNumber(settings::kSection, settings::kAperture, kDefaultAperture);
+    m_dAperture =
+        store.GetNumber(settings::kSection, settings::kAperture, settings::kDefaultAperture);
     m_strCorrectionPath.clear();
-    // A DAC of 20 bits or an element count of -1 would make a document whose codes do not fit
-    // the controller's words or whose data cannot exist; such settings count as absent.
-    m_nDacDigits = store.GetIntInRange(settings::kSection, settings::kDacDigit, kDefaultDacDigits,
-                                       limits::kMinDacDigits, limits::kMaxDacDigits);
-    m_nElements = store.GetIntInRange(settings::kSection, settings::kElements, kDefaultElements,
-                                      limits::kMinElements, limits::kMaxElements);
-    m_dMaxPhase = store.GetNumber(settings::kSection, settings::kMaxPhase, kDefaultMaxPhase);
+    const limits::NewDocumentSize size = limits::NewDocumentSizeFrom(store);
+    m_nDacDigits = size.dacDigits;
+    m_nElements = size.elements;
+    m_dMaxPhase =
+        store.GetNumber(settings::kSection, settings::kMaxPhase, settings::kDefaultMaxPhase);
     m_bLimitJumps = 0;
     m_bMinVoltage = 0;
     m_nMaxJumps = 1;

@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+class SettingsStore;
+
 // Program-wide limits of a document, shared by the forms, the options and the tools.
 namespace limits {
 inline constexpr int kMinDacDigits = 10;
@@ -35,6 +37,15 @@ inline constexpr int kMinLimitCode = 0;
 inline constexpr int kMaxLimitCode = 65535;
 // The polynomial's coefficients a0..a3 lie in [-bound, bound].
 inline constexpr std::array<double, 4> kCoeffBounds{63.0, 5.0, 0.1, 5e-05};
+
+// The DAC digits and element count of a new document (profile or volt-phase table) from the
+// settings. A DAC of 20 bits or an element count of -1 would make a document whose codes do
+// not fit the controller's words or whose data cannot exist; such settings count as absent.
+struct NewDocumentSize {
+    std::int32_t dacDigits;
+    std::int32_t elements;
+};
+NewDocumentSize NewDocumentSizeFrom(const SettingsStore& store);
 } // namespace limits
 
 // What a profile document asks of its views beyond OnUpdate.

@@ -2,10 +2,10 @@
 //
 // Unlike the volt-phase window it can be resized and maximised: the form's controls follow its
 // size. It never becomes smaller than the form's design size, which the view sets as the
-// frame's minimum (m_sizeMin) when it is first shown.
+// frame's minimum size when it is first shown.
 #pragma once
 
-#include "shell/DocumentFrame.h"
+#include "ui/DocumentFrame.h"
 
 class CChildFrame : public DocumentFrame {
     Q_OBJECT

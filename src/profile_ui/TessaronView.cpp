@@ -8,23 +8,20 @@
 #include "profile_ui/DlgP2.h"
 #include "profile_ui/ProfileDataList.h"
 #include "profile_ui/ProfileFormIds.h"
-#include "shell/DocumentFrame.h"
 #include "ui/DialogUnits.h"
 #include "ui/FormExchange.h"
+#include "ui/NoteEdit.h"
 
 #include <QCheckBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QStyleOptionButton>
 #include <QStylePainter>
-#include <QTextCursor>
-#include <optional>
 #include <vector>
 
 namespace {
@@ -35,13 +32,6 @@ constexpr int kFormHeight = 254;
 
 // The wizard page stands this many pixels below the top edge of its group box.
 constexpr int kPageTopOffset = 5;
-
-// Wraps a caption too long for one line inside the button's rectangle, as the form's two-line
-// captions need; a caption that fits is drawn as usual.
-void DrawWrappedCaption(QStylePainter& painter, const QAbstractButton& button, const QRect& room) {
-    painter.drawItemText(room, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic,
-                         button.palette(), button.isEnabled(), button.text(), QPalette::ButtonText);
-}
 
 // A label of two lines in the design whose text the form's font cannot break into its
 // rectangle gets a smaller font, down to a legible least size, so that none of it is cut off.
@@ -56,32 +46,44 @@ void FitWrappedLabel(QLabel* label, const QFont& formFont) {
     }
 }
 
-class WrappingPushButton : public QPushButton {
+// A button whose caption may take two lines, as the form's design needs: the style paints the
+// button without its caption, then DrawCaption breaks the caption into the room it leaves; a
+// caption that fits one line looks as usual.
+template <typename Button, QStyle::ControlElement kElement> class WrappingCaption : public Button {
 public:
-    using QPushButton::QPushButton;
+    using Button::Button;
 
 protected:
+    virtual void DrawCaption(QStylePainter& painter, const QStyleOptionButton& option) = 0;
+
     void paintEvent(QPaintEvent*) override {
         QStylePainter painter(this);
         QStyleOptionButton option;
-        initStyleOption(&option);
+        this->initStyleOption(&option);
         option.text.clear();
-        painter.drawControl(QStyle::CE_PushButton, option);
-        DrawWrappedCaption(painter, *this, rect().adjusted(2, 1, -2, -1));
+        painter.drawControl(kElement, option);
+        DrawCaption(painter, option);
     }
 };
 
-class WrappingCheckBox : public QCheckBox {
+class WrappingPushButton : public WrappingCaption<QPushButton, QStyle::CE_PushButton> {
 public:
-    using QCheckBox::QCheckBox;
+    using WrappingCaption::WrappingCaption;
 
 protected:
-    void paintEvent(QPaintEvent*) override {
-        QStylePainter painter(this);
-        QStyleOptionButton option;
-        initStyleOption(&option);
-        option.text.clear();
-        painter.drawControl(QStyle::CE_CheckBox, option);
+    void DrawCaption(QStylePainter& painter, const QStyleOptionButton&) override {
+        painter.drawItemText(rect().adjusted(2, 1, -2, -1),
+                             Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, palette(),
+                             isEnabled(), text(), QPalette::ButtonText);
+    }
+};
+
+class WrappingCheckBox : public WrappingCaption<QCheckBox, QStyle::CE_CheckBox> {
+public:
+    using WrappingCaption::WrappingCaption;
+
+protected:
+    void DrawCaption(QStylePainter& painter, const QStyleOptionButton& option) override {
         const QRect indicator =
             style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, this);
         const int spacing = style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, &option, this);
@@ -102,12 +104,9 @@ protected:
 } // namespace
 
 CTessaronView::CTessaronView(CTessaronDoc& document, QWidget* parent)
-    : QWidget(parent), m_document(document), m_fontText(ReportTextFont()),
+    : FormView(kFormWidth, kFormHeight, parent), m_document(document), m_fontText(ReportTextFont()),
       m_fontData(ReportDataFont()) {
-    // The font first: the controls inherit it and the dialog units derive from it.
-    setFont(DialogUnits::FormFont());
     CreateControls();
-    resize(sizeHint());
     m_document.AddView(this);
 }
 
@@ -219,10 +218,8 @@ void CTessaronView::CreateControls() {
     m_pathLabel->setEnabled(false);
     group("Parametrs of current profile", IDC_PARAMS_GROUP, 3, 186, 378, 65);
     group("", IDC_APPLY_FRAME, 321, 186, 60, 24);
-    m_note = new QPlainTextEdit(this);
+    m_note = new NoteEdit(m_document.GetPrompter(), this);
     m_note->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    // Tab leaves the note for the next control; Enter starts a new line.
-    m_note->setTabChangesFocus(true);
     place(m_note, IDC_NOTE, 101, 168, 160, 21);
     m_lowLabel = label("Low limit (in parts of PI):", IDC_LOW_LABEL, 14, 232, 38, 16);
     m_editLow = edit(IDC_LOW, false, 56, 233, 40, 14);
@@ -243,10 +240,10 @@ void CTessaronView::CreateControls() {
     connect(m_apply, &QPushButton::clicked, this, &CTessaronView::OnApply);
     connect(m_useCorrection, &QCheckBox::clicked, this, &CTessaronView::OnUseCorrection);
     connect(m_browse, &QPushButton::clicked, this, &CTessaronView::OnBrowse);
-    connect(m_insertPath, &QPushButton::clicked, this, &CTessaronView::OnInsertPath);
+    connect(m_insertPath, &QPushButton::clicked, m_note, &NoteEdit::InsertPath);
     connect(import, &QPushButton::clicked, this, &CTessaronView::OnImport);
     connect(exportButton, &QPushButton::clicked, this, &CTessaronView::OnExport);
-    connect(m_note, &QPlainTextEdit::textChanged, this, &CTessaronView::OnNoteChange);
+    connect(m_note, &NoteEdit::edited, this, [this] { m_document.SetNote(m_note->Text(), this); });
     for (QLineEdit* field :
          {m_editDigits, m_editMaxPhase, m_editElements, m_editAperture, m_editLow, m_editHigh}) {
         connect(field, &QLineEdit::textChanged, this, &CTessaronView::OnParamChange);
@@ -256,26 +253,11 @@ void CTessaronView::CreateControls() {
     connect(m_graph, &CGraphicWnd::elementClicked, m_list, &CProfileDataList::SelectElement);
 }
 
-QWidget* CTessaronView::Control(int id) const {
-    return findChild<QWidget*>(QString::number(id), Qt::FindDirectChildrenOnly);
-}
-
-QSize CTessaronView::sizeHint() const {
-    return DialogUnits(font()).ToPixels(0, 0, kFormWidth, kFormHeight).size();
-}
-
-QSize CTessaronView::minimumSizeHint() const {
-    return sizeHint();
-}
-
 void CTessaronView::OnInitialUpdate() {
     OnUpdate(nullptr, HINT_FULL);
     // Inside a child frame the frame takes exactly the form's size, which is then the least
     // size it can be dragged to.
-    if (auto* frame = qobject_cast<DocumentFrame*>(parentWidget())) {
-        frame->ResizeParentToFit();
-        frame->SetSizeLimits(frame->size(), QSize(-1, -1));
-    }
+    FitFrameToForm(false);
     // The anchoring starts from the design size, whatever size a frame not shown yet has
     // given the form for a moment; the controls still stand where the design put them.
     resize(sizeHint());
@@ -482,9 +464,9 @@ bool CTessaronView::OnApply() {
     m_nLowCode = params.lowCode;
     m_nHighCode = params.highCode;
 
-    QWidget* failed = nullptr;
-    switch (doc.ApplyParameters(params)) {
-    case CTessaronDoc::ApplyResult::Applied:
+    using Result = CTessaronDoc::ApplyResult;
+    const Result result = doc.ApplyParameters(params);
+    if (result == Result::Applied) {
         // The document has updated every view, which disabled "&Apply" here; a focus that was
         // on the button has moved on to the next control.
         if (m_apply->hasFocus()) {
@@ -492,30 +474,15 @@ bool CTessaronView::OnApply() {
         }
         m_apply->setEnabled(false);
         return true;
-    case CTessaronDoc::ApplyResult::BadAperture:
-        failed = m_editAperture;
-        break;
-    case CTessaronDoc::ApplyResult::BadMaxPhase:
-    case CTessaronDoc::ApplyResult::DataOutOfRange:
-        failed = m_editMaxPhase;
-        break;
-    case CTessaronDoc::ApplyResult::BadDacDigits:
-        failed = m_editDigits;
-        break;
-    case CTessaronDoc::ApplyResult::BadElements:
-        failed = m_editElements;
-        break;
-    case CTessaronDoc::ApplyResult::BadLowLimit:
-        failed = m_editLow;
-        break;
-    case CTessaronDoc::ApplyResult::BadHighLimit:
-    case CTessaronDoc::ApplyResult::BadLimits:
-        failed = m_editHigh;
-        break;
     }
-    if (failed != nullptr) {
-        FocusField(failed);
-    }
+    FormExchange::FocusFieldOf<Result>(result, {{Result::BadAperture, m_editAperture},
+                                                {Result::BadMaxPhase, m_editMaxPhase},
+                                                {Result::DataOutOfRange, m_editMaxPhase},
+                                                {Result::BadDacDigits, m_editDigits},
+                                                {Result::BadElements, m_editElements},
+                                                {Result::BadLowLimit, m_editLow},
+                                                {Result::BadHighLimit, m_editHigh},
+                                                {Result::BadLimits, m_editHigh}});
     return false;
 }
 
@@ -527,17 +494,6 @@ void CTessaronView::OnParamChange() {
     m_apply->setEnabled(true);
 }
 
-namespace {
-
-// The file dialog for a path to insert: any file, no default extension.
-std::optional<FileChoice> AskAnyFile(Prompter& prompter) {
-    FileDialogRequest request;
-    request.defaultExtension = std::nullopt;
-    return prompter.AskOpenFile(request);
-}
-
-} // namespace
-
 void CTessaronView::OnUseCorrection() {
     m_document.SetUseCorrection(m_useCorrection->isChecked());
 }
@@ -547,45 +503,11 @@ void CTessaronView::OnBrowse() {
 }
 
 void CTessaronView::SetNoteText(const std::string& note) {
-    // The edit breaks lines with "\n" alone. A note with "\r\n" breaks (from a file written
-    // elsewhere) gets them back when the view writes it, so an edit keeps the file's style.
-    m_crlfNote = note.find("\r\n") != std::string::npos;
-    QString text = QString::fromStdString(note);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    // Only a different text is set, so the caret and selection of an unchanged note stay.
-    if (m_note->toPlainText() == text) {
-        return;
-    }
-    m_fillingNote = true;
-    m_note->setPlainText(text);
-    m_fillingNote = false;
-}
-
-std::string CTessaronView::NoteText() const {
-    QString text = m_note->toPlainText();
-    if (m_crlfNote) {
-        text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    }
-    return text.toStdString();
-}
-
-void CTessaronView::OnNoteChange() {
-    if (m_fillingNote) {
-        return;
-    }
-    m_document.SetNote(NoteText(), this);
+    m_note->SetText(note);
 }
 
 void CTessaronView::OnInsertPath() {
-    const auto choice = AskAnyFile(m_document.GetPrompter());
-    if (!choice) {
-        return;
-    }
-    // The path replaces the selection (or goes in at the caret); the change of the text then
-    // takes the note into the document like typing does.
-    QTextCursor cursor = m_note->textCursor();
-    cursor.insertText(QFile::decodeName(QByteArray::fromStdString(choice->path)));
-    m_note->setTextCursor(cursor);
+    m_note->InsertPath();
 }
 
 void CTessaronView::OnImport() {

@@ -19,10 +19,10 @@
 #pragma once
 
 #include "profile/TessaronDoc.h"
+#include "ui/FormView.h"
 #include "ui/PrintJob.h"
 
 #include <QFont>
-#include <QWidget>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -31,16 +31,16 @@
 class CControlLayout;
 class CGraphicWnd;
 class CProfileDataList;
+class NoteEdit;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class WizardPage;
 
-class CTessaronView : public QWidget, public ProfileDocView, public PrintableView {
+class CTessaronView : public FormView, public ProfileDocView, public PrintableView {
     Q_OBJECT
 
 public:
@@ -89,16 +89,10 @@ public:
     // Gives the keyboard focus to a field and selects its text.
     void FocusField(QWidget* field);
 
-    // The control with the given ID (a direct child of the form), or nullptr.
-    QWidget* Control(int id) const;
     CGraphicWnd* Graph() const { return m_graph; }
     CProfileDataList* DataList() const { return m_list; }
     WizardPage* Page() const { return m_pWizardPage.get(); }
     int CurrentElement() const { return m_nCurElement; }
-
-    // The form's design size: 384 x 254 dialog units.
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
 
 signals:
     // The selection of the data list changed, and with it the state of "Edit Data".
@@ -115,10 +109,8 @@ private:
     void ShowLimitControls();
     void ShowCreationMode(int mode);
     void OnParamChange();
-    void OnNoteChange();
     void OnListSelection(int element);
     void ReadJumpOptions();
-    std::string NoteText() const;
 
     CTessaronDoc& m_document;
 
@@ -146,11 +138,6 @@ private:
     // During a print run: entry k - 1 is the index of the first value on page k.
     std::vector<int> m_pageStarts;
 
-    // Set while the view itself fills the note: such changes are no edits.
-    bool m_fillingNote = false;
-    // The document's note breaks its lines with "\r\n".
-    bool m_crlfNote = false;
-
     QRadioButton* m_modeDiopters = nullptr;
     QRadioButton* m_modePolynomial = nullptr;
     QGroupBox* m_wizardGroup = nullptr;
@@ -171,7 +158,7 @@ private:
     QLineEdit* m_distance = nullptr;
     QLineEdit* m_current = nullptr;
     QLabel* m_pathLabel = nullptr;
-    QPlainTextEdit* m_note = nullptr;
+    NoteEdit* m_note = nullptr;
     QLabel* m_lowLabel = nullptr;
     QLineEdit* m_editLow = nullptr;
     QLabel* m_highLabel = nullptr;

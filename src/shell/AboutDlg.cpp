@@ -1,7 +1,7 @@
 #include "shell/AboutDlg.h"
 
-#include "shell/Icons.h"
 #include "ui/DialogUnits.h"
+#include "ui/Icons.h"
 
 #include <QLabel>
 #include <QPushButton>

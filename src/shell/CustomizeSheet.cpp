@@ -3,9 +3,9 @@
 #include "framework/AsciiText.h"
 #include "framework/SettingsStore.h"
 #include "framework/StringTable.h"
-#include "shell/Icons.h"
 #include "shell/Page1.h"
 #include "ui/DialogUnits.h"
+#include "ui/Icons.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -307,23 +307,25 @@ void CCustomizeSheet::OnCommandSelected() {
 }
 
 void CCustomizeSheet::OnAdd() {
-    QAction* action = SelectedCommand();
-    QToolBar* toolBar = DefaultToolBar();
-    if (action == nullptr || toolBar == nullptr) {
-        return;
-    }
-    // A tool bar holds each action once: a command already there moves to the end.
-    toolBar->addAction(action);
-    ToolbarChanged(*toolBar);
+    ChangeToolbar(true);
 }
 
 void CCustomizeSheet::OnRemove() {
+    ChangeToolbar(false);
+}
+
+void CCustomizeSheet::ChangeToolbar(bool add) {
     QAction* action = SelectedCommand();
     QToolBar* toolBar = DefaultToolBar();
     if (action == nullptr || toolBar == nullptr) {
         return;
     }
-    toolBar->removeAction(action);
+    if (add) {
+        // A tool bar holds each action once: a command already there moves to the end.
+        toolBar->addAction(action);
+    } else {
+        toolBar->removeAction(action);
+    }
     ToolbarChanged(*toolBar);
 }
 

@@ -79,6 +79,8 @@ private:
     void OnCommandSelected();
     void OnAdd();
     void OnRemove();
+    // Adds the selected command to the "Default" tool bar, or removes it.
+    void ChangeToolbar(bool add);
     void OnTabChanged(int index);
     void OnOk();
     void OnApply();

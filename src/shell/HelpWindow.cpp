@@ -1,6 +1,6 @@
 #include "shell/HelpWindow.h"
 
-#include "shell/Icons.h"
+#include "ui/Icons.h"
 
 #include <QAction>
 #include <QGuiApplication>

@@ -4,12 +4,12 @@
 #include "framework/Prompter.h"
 #include "framework/SettingsStore.h"
 #include "framework/StringTable.h"
-#include "shell/CommandIds.h"
 #include "shell/CustomizeSheet.h"
-#include "shell/DocTemplate.h"
-#include "shell/DocumentFrame.h"
-#include "shell/Icons.h"
 #include "shell/TessaronApp.h"
+#include "ui/CommandIds.h"
+#include "ui/DocTemplate.h"
+#include "ui/DocumentFrame.h"
+#include "ui/Icons.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -116,11 +116,29 @@ CMainFrame::CMainFrame(CTessaronApp& app, SettingsStore& settings, Prompter& pro
 }
 
 CMainFrame::~CMainFrame() {
+    // First of all: the worker may still call this frame, its prompter and the settings.
+    StopWorker();
     // The application's signals must not reach a frame that is being taken apart (closing an
     // active window moves the focus).
     QObject::disconnect(qApp, nullptr, this, nullptr);
     m_mdiArea->disconnect(this);
     qApp->removeEventFilter(this);
+}
+
+void CMainFrame::AttachWorker(std::unique_ptr<CLC_Protocol> worker) {
+    StopWorker();
+    {
+        std::lock_guard lock(m_errorMutex);
+        m_bClosingDown = false;
+    }
+    m_pProtocol = std::move(worker);
+    if (m_pProtocol != nullptr) {
+        m_pProtocol->Start();
+    }
+    UpdateCommandStates();
+}
+
+void CMainFrame::StopWorker() {
     AbandonErrorRequests();
     if (m_pProtocol != nullptr) {
         // The worker's last act is taking an open link off line.
@@ -438,13 +456,16 @@ void CMainFrame::UpdateCommandStates() {
     connectAction->setChecked(!m_bBusy && IsLinkOpen());
 
     // Commands of the active document: what its type's command table says, else unavailable.
-    for (int id : std::initializer_list<int>{ID_CONTROLLER_SEND, ID_EDIT_DATA, ID_EDIT_CLEAR_ALL,
-                                             ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW}) {
+    for (int id : std::initializer_list<int>{ID_CONTROLLER_SEND, ID_EDIT_DATA, ID_EDIT_CLEAR_ALL}) {
         const std::optional<CommandState> state =
-            type ? type->OnUpdateCommand(frame->GetDocument(), id) : std::nullopt;
+            type ? type->OnUpdateCommand(*frame, id) : std::nullopt;
         Action(id)->setEnabled(state && state->enabled);
         Action(id)->setChecked(state && state->checked);
     }
+    // Any view with a printed report prints it.
+    const bool printable = m_app.ActivePrintableView() != nullptr;
+    Action(ID_FILE_PRINT)->setEnabled(printable);
+    Action(ID_FILE_PRINT_PREVIEW)->setEnabled(printable);
     for (int id : std::initializer_list<int>{ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS,
                                              ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ,
                                              ID_WINDOW_ARRANGE, ID_NEXT_PANE, ID_PREV_PANE}) {
@@ -487,8 +508,10 @@ void CMainFrame::OnRouteCommand(int id) {
     // An accelerator may arrive before the state has caught up; a command that is not
     // available does nothing.
     if (frame != nullptr && action->isEnabled()) {
-        if (const DocTemplate* type = m_app.TemplateOf(frame->GetDocument())) {
-            type->OnCommand(frame->GetDocument(), id);
+        if (id == ID_FILE_PRINT || id == ID_FILE_PRINT_PREVIEW) {
+            m_app.OnFilePrint(id == ID_FILE_PRINT ? PrintCommand::Dialog : PrintCommand::Preview);
+        } else if (const DocTemplate* type = m_app.TemplateOf(frame->GetDocument())) {
+            type->OnCommand(*frame, id);
         }
     }
     UpdateCommandStates();
@@ -598,6 +621,12 @@ int CMainFrame::ReportError(int stringId, unsigned type) {
 
 void CMainFrame::ShowWorkerError(const std::shared_ptr<ErrorRequest>& request, int stringId,
                                  unsigned type) {
+    {
+        std::lock_guard lock(m_errorMutex);
+        if (m_bClosingDown) {
+            return; // answered already, at the end
+        }
+    }
     const int answer = m_prompter.Message(stringId, type);
     {
         std::lock_guard lock(m_errorMutex);

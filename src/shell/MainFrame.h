@@ -3,8 +3,9 @@
 //
 // The frame owns the controller commands (Connect, Send's state, Receive), the Customize
 // sheet, the transfer pane, and the guards that keep the program open while the worker is
-// busy. It is the worker's host: the worker reports errors and finished commands to it from
-// its own thread, and documents reach the worker through it (ControllerHost).
+// busy. It owns the worker and is its host: the worker reports errors and finished commands to
+// it from its own thread, and documents reach the worker through it (ControllerHost). Its end
+// stops the worker first.
 #pragma once
 
 #include "comm/LC_Protocol.h"
@@ -36,8 +37,17 @@ class CMainFrame : public QMainWindow, public ProtocolHost, public ControllerHos
 
 public:
     CMainFrame(CTessaronApp& app, SettingsStore& settings, Prompter& prompter);
-    // Stops the worker (which takes an open link off line) before the window goes.
+    // Stops the worker (StopWorker) before anything of the window goes.
     ~CMainFrame() override;
+
+    // Takes over the communication worker, made with this frame as its host, and starts it.
+    void AttachWorker(std::unique_ptr<CLC_Protocol> worker);
+    CLC_Protocol* Worker() const { return m_pProtocol.get(); }
+    // The end of the exchange with the controller: answers every error report the worker is
+    // waiting on and refuses later ones (they count as read), then stops the worker, which
+    // runs the commands still queued and takes an open link off line. The user-interface
+    // thread never waits for a worker that waits for it. Run by the destructor at the latest.
+    void StopWorker();
 
     // Worker side (called on the worker's thread).
     int ReportError(int stringId, unsigned type) override;
@@ -71,12 +81,6 @@ public:
     // The recent-file entries of the File menu.
     void UpdateRecentFileMenu();
 
-    // Worker and state of the exchange with the controller.
-    CLC_Protocol* m_pProtocol = nullptr;
-    bool m_bBusy = false;
-    bool m_bSending = false;
-    int m_nDots = 0;
-
 public slots:
     void OnControllerConnect();
     void OnCustomize();
@@ -92,6 +96,8 @@ protected:
 
 private:
     struct ErrorRequest;
+    // Tests look at the error reports waiting for an answer.
+    friend struct MainFrameTestAccess;
 
     QAction* AddCommand(int id, const QString& text, const QList<QKeySequence>& keys = {},
                         const QString& prompt = {});
@@ -126,10 +132,19 @@ private:
     int m_menuId = 0;
     QBasicTimer m_timer;
 
+    // The state of the exchange with the controller: busy from posting a command until it
+    // has finished, sending during a profile send, and the transfer pane's animation step.
+    bool m_bBusy = false;
+    bool m_bSending = false;
+    int m_nDots = 0;
+
     // Error reports of the worker waiting for the person's answer. At the end the frame
     // answers those still waiting itself, so the worker can never wait on a window that is
     // gone.
     std::mutex m_errorMutex;
     std::vector<std::shared_ptr<ErrorRequest>> m_pendingErrors;
     bool m_bClosingDown = false;
+
+    // The worker; the last member, so that it goes first (StopWorker has ended its thread).
+    std::unique_ptr<CLC_Protocol> m_pProtocol;
 };

@@ -1,8 +1,10 @@
 #include "shell/Page1.h"
 
+#include "comm/LC_Protocol.h"
 #include "framework/Prompter.h"
 #include "framework/SettingsStore.h"
 #include "framework/StringTable.h"
+#include "profile/TessaronDoc.h"
 #include "ui/DialogUnits.h"
 #include "ui/FormExchange.h"
 
@@ -16,6 +18,7 @@
 #include <QStyle>
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -26,37 +29,29 @@ namespace {
 constexpr int kPageWidth = 250;
 constexpr int kPageHeight = 184;
 
-// Heights of fields and labels, in dialog units.
+// The height of a field, in dialog units.
 constexpr int kFieldHeight = 12;
-constexpr int kLabelHeight = 8;
-// Labels stand this much lower than their field, so that the texts line up.
-constexpr int kLabelDrop = 2;
 
-// Ranges of the settings the page checks.
+// The receive time-out the page accepts, in ms.
 constexpr int kMinRxTimeout = 1, kMaxRxTimeout = 10000;
-constexpr double kMinAperture = 0.0, kMaxAperture = 10.0;
-constexpr double kMinMaxPhase = 0.0, kMaxMaxPhase = 100.0;
-constexpr int kMinDacDigits = 10, kMaxDacDigits = 16;
-constexpr int kMinElements = 1, kMaxElements = 512;
 
-// Defaults the page shows for settings the file does not hold. The speed is that of
-// 9600 baud here, while the link itself falls back to 1200 baud.
-constexpr int kDefaultPort = 0;
-constexpr int kDefaultSpeed = 3;
-constexpr int kDefaultRxTimeout = 5000;
-constexpr int kDefaultDivisor = 0;
-constexpr int kDefaultDacDigits = 16;
-constexpr int kDefaultElements = 256;
-constexpr std::string_view kDefaultAperture = "0.01";
-constexpr std::string_view kDefaultMaxPhase = "8.0";
+// The speed the page shows for a file without one: 9600 baud, while the link itself falls
+// back to settings::kDefaultComSpeed (1200 baud) until the page has been confirmed once.
+constexpr int kShownComSpeed = 3;
 
-// The list items; an item's index is the stored setting.
+// The list items; an item's index is the stored setting. The speeds are the link's table.
 const char* const kPorts[] = {"COM1 (/dev/ttyS0)", "COM2 (/dev/ttyS1)", "COM3 (/dev/ttyS2)",
                               "COM4 (/dev/ttyS3)"};
-// The blank after 14400 is part of that item's text.
-const char* const kSpeeds[] = {"1200",  "2400",  "4800",  "9600",  "14400 ",
-                               "19200", "38400", "56000", "57600", "115200"};
 const char* const kDivisors[] = {"1", "2", "4", "8"};
+
+QStringList SpeedItems() {
+    QStringList items;
+    for (int index = 0; const std::optional<int> baud = BaudFromIndex(index); ++index) {
+        // The item of 14400 baud has always had a blank after the number.
+        items << QString::number(*baud) + (*baud == 14400 ? " " : "");
+    }
+    return items;
+}
 
 // Less-than with digit runs compared as numbers: ttyUSB2 before ttyUSB10.
 bool NaturalLess(const std::string& a, const std::string& b) {
@@ -145,12 +140,10 @@ std::vector<std::string> FindSerialDevices(const SerialDeviceFolders& folders) {
 
 CPage1::CPage1(SettingsStore& settings, Prompter& prompter, std::function<bool()> isLinkOpen,
                QWidget* parent)
-    : QWidget(parent), m_settings(settings), m_prompter(prompter),
+    : FormView(kPageWidth, kPageHeight, parent), m_settings(settings), m_prompter(prompter),
       m_isLinkOpen(std::move(isLinkOpen)) {
     setWindowTitle(QStringLiteral("Common"));
-    setFont(DialogUnits::FormFont());
     CreateControls();
-    resize(sizeHint());
 }
 
 void CPage1::CreateControls() {
@@ -159,15 +152,13 @@ void CPage1::CreateControls() {
         units.Place(new QGroupBox(QString::fromLatin1(title), this), x, y, width, height);
     };
     const auto label = [&](const char* text, int x, int fieldY, int width) {
-        units.Place(new QLabel(QString::fromLatin1(text), this), x, fieldY + kLabelDrop, width,
-                    kLabelHeight);
+        units.Place(new QLabel(QString::fromLatin1(text), this), x,
+                    fieldY + DialogUnits::kLabelDrop, width, DialogUnits::kLabelHeight);
     };
-    const auto list = [&](const char* name, const auto& items, int x, int y, int width) {
+    const auto list = [&](const char* name, const QStringList& items, int x, int y, int width) {
         auto* combo = new QComboBox(this);
         combo->setObjectName(QString::fromLatin1(name));
-        for (const char* item : items) {
-            combo->addItem(QString::fromLatin1(item));
-        }
+        combo->addItems(items);
         units.Place(combo, x, y, width, kFieldHeight);
         connect(combo, &QComboBox::currentIndexChanged, this, &CPage1::OnChangeSetting);
         return combo;
@@ -187,7 +178,14 @@ void CPage1::CreateControls() {
     // Created in the order the Tab key visits them.
     group("COM-Port Settings", 7, 7, 188, 80);
     label("Port:", 14, 18, 74);
-    m_comboPort = list("port", kPorts, 90, 18, 98);
+    const auto texts = [](const auto& table) {
+        QStringList items;
+        for (const char* item : table) {
+            items << QString::fromLatin1(item);
+        }
+        return items;
+    };
+    m_comboPort = list("port", texts(kPorts), 90, 18, 98);
 
     label("Device:", 14, 32, 74);
     m_comboDevice = new DeviceComboBox([this] { FillDeviceList(); }, this);
@@ -201,7 +199,7 @@ void CPage1::CreateControls() {
     connect(m_comboDevice, &QComboBox::currentTextChanged, m_comboDevice, &QComboBox::setToolTip);
 
     label("Speed:", 14, 46, 74);
-    m_comboSpeed = list("speed", kSpeeds, 90, 46, 50);
+    m_comboSpeed = list("speed", SpeedItems(), 90, 46, 50);
     label("Receive timeout in ms:", 14, 60, 74);
     m_editRxTimeout = edit("rxTimeout", true, 90, 60, 50);
 
@@ -220,9 +218,9 @@ void CPage1::CreateControls() {
 
     group("Frequency divisors", 7, 89, 188, 30);
     label("Line:", 14, 101, 22);
-    m_comboLine = list("freqLine", kDivisors, 38, 101, 40);
+    m_comboLine = list("freqLine", texts(kDivisors), 38, 101, 40);
     label("Frame:", 100, 101, 26);
-    m_comboFrame = list("freqFrame", kDivisors, 128, 101, 40);
+    m_comboFrame = list("freqFrame", texts(kDivisors), 128, 101, 40);
 
     group("Default Document Settings", 7, 121, 236, 56);
     label("Digits in DAC:", 14, 135, 68);
@@ -233,14 +231,6 @@ void CPage1::CreateControls() {
     m_editElements = edit("elements", true, 84, 155, 26);
     label("Aperture, m:", 116, 155, 94);
     m_editAperture = edit("aperture", false, 212, 155, 26);
-}
-
-QSize CPage1::sizeHint() const {
-    return DialogUnits(font()).ToPixels(0, 0, kPageWidth, kPageHeight).size();
-}
-
-QSize CPage1::minimumSizeHint() const {
-    return sizeHint();
 }
 
 void CPage1::showEvent(QShowEvent* event) {
@@ -257,15 +247,17 @@ void CPage1::OnInitDialog() {
     const SettingsStore& store = m_settings;
     // A list index outside its list would select nothing and be written back as -1, so
     // such a value shows the default instead.
-    m_nPort = store.GetIntInRange(kSection, kComPort, kDefaultPort, 0,
+    m_nPort = store.GetIntInRange(kSection, kComPort, kDefaultComPort, 0,
                                   static_cast<int>(std::size(kPorts)) - 1);
-    m_nSpeed = store.GetIntInRange(kSection, kComSpeed, kDefaultSpeed, 0,
-                                   static_cast<int>(std::size(kSpeeds)) - 1);
+    m_nSpeed =
+        store.GetIntInRange(kSection, kComSpeed, kShownComSpeed, 0, m_comboSpeed->count() - 1);
     m_nRxTimeout = store.GetInt(kSection, kRxTimeout, kDefaultRxTimeout);
-    m_bLog = store.GetInt(kSection, kProtocolLog, 0) != 0;
-    m_nLine = store.GetIntInRange(kSection, kFreqLine, kDefaultDivisor, 0, 3);
-    m_nFrame = store.GetIntInRange(kSection, kFreqFrame, kDefaultDivisor, 0, 3);
-    m_nDacDigits = store.GetInt(kSection, kDacDigit, kDefaultDacDigits);
+    m_bLog = store.GetInt(kSection, kProtocolLog, kDefaultProtocolLog) != 0;
+    m_nLine = store.GetIntInRange(kSection, kFreqLine, kDefaultFreqDivisor, 0,
+                                  static_cast<int>(std::size(kDivisors)) - 1);
+    m_nFrame = store.GetIntInRange(kSection, kFreqFrame, kDefaultFreqDivisor, 0,
+                                   static_cast<int>(std::size(kDivisors)) - 1);
+    m_nDacDigits = store.GetInt(kSection, kDacDigit, kDefaultDacDigit);
     m_nElements = store.GetInt(kSection, kElements, kDefaultElements);
     m_dAperture = store.GetNumber(kSection, kAperture, kDefaultAperture);
     m_dMaxPhase = store.GetNumber(kSection, kMaxPhase, kDefaultMaxPhase);
@@ -330,10 +322,11 @@ bool CPage1::TakeFields() {
     m_nFrame = m_comboFrame->currentIndex();
     m_nLine = m_comboLine->currentIndex();
     m_bLog = m_checkLog->isChecked();
-    if (!dx.ReadDouble(m_editAperture, m_dAperture, kMinAperture, kMaxAperture) ||
-        !dx.ReadDouble(m_editMaxPhase, m_dMaxPhase, kMinMaxPhase, kMaxMaxPhase) ||
-        !dx.ReadInt(m_editDacDigits, m_nDacDigits, kMinDacDigits, kMaxDacDigits) ||
-        !dx.ReadInt(m_editElements, m_nElements, kMinElements, kMaxElements)) {
+    // The defaults of new documents, within the limits of every document.
+    if (!dx.ReadDouble(m_editAperture, m_dAperture, limits::kMinAperture, limits::kMaxAperture) ||
+        !dx.ReadDouble(m_editMaxPhase, m_dMaxPhase, limits::kMinMaxPhase, limits::kMaxMaxPhase) ||
+        !dx.ReadInt(m_editDacDigits, m_nDacDigits, limits::kMinDacDigits, limits::kMaxDacDigits) ||
+        !dx.ReadInt(m_editElements, m_nElements, limits::kMinElements, limits::kMaxElements)) {
         return false;
     }
     m_strDevice = m_comboDevice->currentText().trimmed();

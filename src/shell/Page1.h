@@ -9,7 +9,8 @@
 // takes effect at the next connect and the next new document.
 #pragma once
 
-#include <QWidget>
+#include "ui/FormView.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -32,7 +33,7 @@ struct SerialDeviceFolders {
 // gone is left out), each group in natural order (ttyUSB2 before ttyUSB10).
 std::vector<std::string> FindSerialDevices(const SerialDeviceFolders& folders);
 
-class CPage1 : public QWidget {
+class CPage1 : public FormView {
     Q_OBJECT
 
 public:
@@ -56,9 +57,6 @@ public:
     // Whether the page has changes that Apply has not written yet (Apply is available).
     bool IsModified() const { return m_bModified; }
 
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
-
 signals:
     // The page's modified state changed; the sheet enables Apply while any page is modified.
     void modifiedChanged(bool modified);
@@ -80,17 +78,18 @@ private:
     std::function<bool()> m_isLinkOpen;
     SerialDeviceFolders m_deviceFolders;
 
-    // The settings as the page holds them; the controls show them.
+    // The settings as the page holds them, read when it is first shown; the controls show
+    // them.
     int m_nPort = 0;
-    int m_nSpeed = 3;
-    int m_nRxTimeout = 5000;
+    int m_nSpeed = 0;
+    int m_nRxTimeout = 0;
     int m_nFrame = 0;
     int m_nLine = 0;
     bool m_bLog = false;
-    double m_dAperture = 0.01;
-    double m_dMaxPhase = 8.0;
-    int m_nDacDigits = 16;
-    int m_nElements = 256;
+    double m_dAperture = 0.0;
+    double m_dMaxPhase = 0.0;
+    int m_nDacDigits = 0;
+    int m_nElements = 0;
     QString m_strDevice;
 
     // Set by any change the user makes; stays set for the life of the page, so every later

@@ -4,38 +4,25 @@
 #include "comm/LC_Protocol.h"
 #include "framework/AppPaths.h"
 #include "framework/Prompter.h"
-#include "framework/SafeFile.h"
 #include "framework/SettingsStore.h"
 #include "framework/StringTable.h"
-#include "profile/TessaronDoc.h"
-#include "profile_ui/ChildFrame.h"
-#include "profile_ui/TessaronView.h"
+#include "profile_ui/ProfileTemplate.h"
 #include "shell/AboutDlg.h"
-#include "shell/CommandIds.h"
-#include "shell/DocTemplate.h"
-#include "shell/DocumentFrame.h"
 #include "shell/HelpWindow.h"
-#include "shell/Icons.h"
 #include "shell/MainFrame.h"
 #include "shell/Registration.h"
+#include "ui/DocTemplate.h"
+#include "ui/DocumentFrame.h"
 #include "ui/PrintJob.h"
 #include "ui/QtPrompter.h"
-#include "volt/LC_VoltDoc.h"
-#include "volt/TessaronVoltView.h"
-#include "volt/VoltChildFrame.h"
+#include "volt_ui/VoltTemplate.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QMdiArea>
-#include <QPageSetupDialog>
-#include <QPaintEngine>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QVBoxLayout>
 #include <iostream>
@@ -51,68 +38,6 @@ struct CTessaronApp::OpenDocument {
     };
     std::vector<Frame> frames;
 };
-
-namespace {
-// The pixels of a PDF page: the graph's labels and lines are sized in them, like on a
-// laser printer of that resolution.
-constexpr int kPdfResolution = 600;
-} // namespace
-
-AppOptions ParseCommandLine(const QStringList& arguments) {
-    AppOptions options;
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString& arg = arguments[i];
-        const QString lower = arg.toLower();
-        if (lower == "/unregister" || lower == "/unregserver" || lower == "-unregister" ||
-            lower == "-unregserver") {
-            options.unregister = true;
-        } else if (lower == "/p" || lower == "-p" || lower == "/pt" || lower == "-pt") {
-            // The desktop's print requests: the file, and for /pt the printer (its driver and
-            // port, which follow, mean nothing here).
-            const bool to = lower.endsWith("t");
-            if (i + (to ? 2 : 1) >= arguments.size()) {
-                options.error = arg + (to ? " needs a file and a printer" : " needs a file");
-                return options;
-            }
-            options.printDirect = true;
-            options.documents << arguments[++i];
-            if (to) {
-                options.printerName = arguments[++i];
-                for (int extra = 0;
-                     extra < 2 && i + 1 < arguments.size() && !arguments[i + 1].startsWith("-");
-                     ++extra) {
-                    ++i;
-                }
-            }
-        } else if (arg == "--print-pdf") {
-            if (i + 2 >= arguments.size()) {
-                options.error = arg + " needs a profile and a PDF file";
-                return options;
-            }
-            options.documents << arguments[i + 1];
-            options.printPdf = arguments[i + 2];
-            i += 2;
-        } else if (arg == "--simulate") {
-            options.simulate = true;
-        } else if (arg == "--settings" || arg == "--simulate-record") {
-            if (i + 1 >= arguments.size()) {
-                options.error = arg + " needs a path";
-                return options;
-            }
-            const std::string value = arguments[++i].toStdString();
-            (arg == "--settings" ? options.settingsPath : options.simulateRecord) = value;
-            if (arg == "--simulate-record") {
-                options.simulate = true;
-            }
-        } else if (arg.startsWith("--")) {
-            options.error = "unknown option " + arg;
-            return options;
-        } else {
-            options.documents << arg;
-        }
-    }
-    return options;
-}
 
 CTessaronApp::CTessaronApp(AppOptions options, Prompter* prompter)
     : m_options(std::move(options)),
@@ -130,12 +55,9 @@ CTessaronApp::CTessaronApp(AppOptions options, Prompter* prompter)
 }
 
 CTessaronApp::~CTessaronApp() {
-    // The windows go first: their views still refer to the documents, and the frame's end
-    // stops the worker before the simulator it may talk to goes away.
-    if (m_mainFrame) {
-        m_mainFrame->m_pProtocol = nullptr;
-        m_protocol.reset();
-    }
+    // The windows go first, while the documents their views refer to are still there. The
+    // main frame stops the worker before anything the worker may still call goes, and before
+    // the simulator it may be talking to.
     m_mainFrame.reset();
     m_documents.clear();
 }
@@ -152,21 +74,21 @@ bool CTessaronApp::InitInstance() {
         std::make_unique<AppContext>(AppContext{*m_settings, *m_notices, m_mainFrame.get()});
 
     if (!m_options.unregister && !IsPrintRun()) {
-        m_protocol = std::make_unique<CLC_Protocol>(*m_settings, *m_mainFrame);
+        auto protocol = std::make_unique<CLC_Protocol>(*m_settings, *m_mainFrame);
         if (m_options.simulate) {
             // A controller on a pseudo-terminal inside the program, answering as fast as the
             // configured speed would carry the bytes; this run's link goes to it.
             m_simulator = std::make_unique<ControllerSimulator>();
             m_simulator->SetPace(
-                BaudFromIndex(m_settings->GetInt("Settings", "COM_Speed", 0)).value_or(0));
+                BaudFromIndex(m_settings->GetInt(settings::kSection, settings::kComSpeed, 0))
+                    .value_or(0));
             m_simulator->SetRecordFile(m_options.simulateRecord);
             m_simulator->Start();
             LinkOverrides overrides;
             overrides.device = m_simulator->SlavePath();
-            m_protocol->SetOverrides(overrides);
+            protocol->SetOverrides(overrides);
         }
-        m_mainFrame->m_pProtocol = m_protocol.get();
-        m_protocol->Start();
+        m_mainFrame->AttachWorker(std::move(protocol));
     }
 
     m_mainFrame->RestoreLayout();
@@ -181,106 +103,9 @@ bool CTessaronApp::InitInstance() {
 }
 
 void CTessaronApp::RegisterDocTemplates() {
-    // Each document type: its menu resource, type string, document, and windows with view.
     // The profile comes first: File New offers it first and it opens files of no known type.
-    auto profile = std::make_unique<DocTemplate>(
-        IDR_PROFILE_TYPE,
-        "\nProfile\nLC Profile\nLC Profile files(*.lcp)\n.lcp\nTessaron.Document\nTessaron "
-        "Document",
-        [](AppContext& context) { return std::make_unique<CTessaronDoc>(context); },
-        [this](Document& document, QMdiArea& workspace) -> DocumentFrame* {
-            auto* frame = new CChildFrame(document);
-            auto* view = new CTessaronView(static_cast<CTessaronDoc&>(document), frame);
-            frame->setWidget(view);
-            workspace.addSubWindow(frame);
-            view->OnInitialUpdate();
-            // "Edit Data" follows the selection of the view's data list.
-            connect(view, &CTessaronView::editDataStateChanged, this, [this] {
-                if (m_mainFrame) {
-                    m_mainFrame->UpdateCommandStates();
-                }
-            });
-            return frame;
-        });
-    // The view of the active window, when it is a profile form of `document`.
-    auto activeView = [this](Document& document) -> CTessaronView* {
-        DocumentFrame* frame = m_mainFrame ? m_mainFrame->ActiveChildFrame() : nullptr;
-        if (frame == nullptr || &frame->GetDocument() != &document) {
-            return nullptr;
-        }
-        return qobject_cast<CTessaronView*>(frame->widget());
-    };
-    profile->SetCommandHandlers(
-        [this, activeView](Document& document, int id) {
-            auto& doc = static_cast<CTessaronDoc&>(document);
-            switch (id) {
-            case ID_CONTROLLER_SEND:
-                return doc.OnSend();
-            case ID_EDIT_DATA:
-                if (CTessaronView* view = activeView(document)) {
-                    view->OnEditData();
-                    return true;
-                }
-                return false;
-            case ID_EDIT_CLEAR_ALL:
-                doc.OnClearData();
-                return true;
-            case ID_FILE_PRINT:
-            case ID_FILE_PRINT_PREVIEW:
-                if (CTessaronView* view = activeView(document)) {
-                    return PrintView(*view, id == ID_FILE_PRINT ? PrintCommand::Dialog
-                                                                : PrintCommand::Preview);
-                }
-                return false;
-            default:
-                return false;
-            }
-        },
-        [activeView](Document& document, int id) -> std::optional<CommandState> {
-            switch (id) {
-            case ID_CONTROLLER_SEND:
-                return static_cast<CTessaronDoc&>(document).OnUpdateSend();
-            case ID_EDIT_DATA: {
-                const CTessaronView* view = activeView(document);
-                return CommandState{view != nullptr && view->CanEditData(), false};
-            }
-            case ID_EDIT_CLEAR_ALL:
-                return CommandState{true, false};
-            case ID_FILE_PRINT:
-            case ID_FILE_PRINT_PREVIEW:
-                return CommandState{activeView(document) != nullptr, false};
-            default:
-                return std::nullopt;
-            }
-        });
-    profile->SetIcon(ProfileDocIcon());
-    m_templates.push_back(std::move(profile));
-
-    auto volt = std::make_unique<DocTemplate>(
-        IDR_VOLT_TYPE,
-        "\nVoltPhase\nVolt-Phase\nVolt-Phase files(*.vf)\n.vf\nTessaron.Document2\nTessaron "
-        "Document2",
-        [](AppContext& context) { return std::make_unique<CLC_VoltDoc>(context); },
-        [](Document& document, QMdiArea& workspace) -> DocumentFrame* {
-            auto* frame = new CVoltChildFrame(document);
-            auto* view = new CTessaronVoltView(static_cast<CLC_VoltDoc&>(document), frame);
-            frame->setWidget(view);
-            workspace.addSubWindow(frame);
-            view->OnInitialUpdate();
-            return frame;
-        });
-    volt->SetCommandHandlers(
-        [](Document& document, int id) {
-            return id == ID_CONTROLLER_SEND && static_cast<CLC_VoltDoc&>(document).OnSend();
-        },
-        [](Document& document, int id) -> std::optional<CommandState> {
-            if (id == ID_CONTROLLER_SEND) {
-                return static_cast<CLC_VoltDoc&>(document).OnUpdateSend();
-            }
-            return std::nullopt;
-        });
-    volt->SetIcon(VoltDocIcon());
-    m_templates.push_back(std::move(volt));
+    m_templates.push_back(MakeProfileTemplate());
+    m_templates.push_back(MakeVoltTemplate());
 }
 
 bool CTessaronApp::ProcessShellCommand() {
@@ -468,6 +293,11 @@ DocumentFrame* CTessaronApp::CreateFrame(OpenDocument& entry) {
         return !last || closing.GetDocument().CanCloseFrame();
     });
     connect(frame, &QObject::destroyed, this, &CTessaronApp::OnFrameDestroyed);
+    connect(frame, &DocumentFrame::commandStatesChanged, this, [this] {
+        if (m_mainFrame) {
+            m_mainFrame->UpdateCommandStates();
+        }
+    });
     UpdateFrameTitles(entry);
     frame->ActivateFrame();
     m_mainFrame->UpdateCommandStates();
@@ -564,157 +394,6 @@ bool CTessaronApp::CloseAllDocuments() {
 
 // ---- other commands ----
 
-QPrinter& CTessaronApp::Printer() {
-    if (!m_printer) {
-        // Printer pixels, so that the report's tenths of millimetres and fonts come out exact.
-        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        if (m_printer->outputFormat() == QPrinter::PdfFormat) {
-            m_printer->setResolution(kPdfResolution);
-        }
-    }
-    return *m_printer;
-}
-
-void CTessaronApp::OnFilePrintSetup() {
-    QPageSetupDialog dialog(&Printer(), m_mainFrame.get());
-    dialog.exec();
-}
-
-bool CTessaronApp::PrintView(PrintableView& view, PrintCommand command) {
-    QPrinter& printer = Printer();
-    if (command == PrintCommand::Preview) {
-        QPrintPreviewDialog dialog(&printer, m_mainFrame.get());
-        connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                [this, &view](QPrinter* target) {
-                    // The pages of the preview itself are drawn by a picture engine; the
-                    // preview's print button prints for real, into a PDF file too.
-                    if (target->paintEngine()->type() != QPaintEngine::Picture &&
-                        target->outputFormat() == QPrinter::PdfFormat) {
-                        PdfSetup setup = PdfSetupOf(*target);
-                        setup.pages = {}; // it prints what it shows: every page
-                        WritePdf(view, setup, target->outputFileName());
-                    } else {
-                        RunPrintJob(view, *target, true);
-                    }
-                });
-        // One page or two side by side, as the last preview showed them.
-        auto* preview = dialog.findChild<QPrintPreviewWidget*>();
-        const int shown =
-            m_settings->GetIntInRange(settings::kSection, settings::kPreviewPages, 1, 1, 2);
-        if (preview != nullptr && shown == 2) {
-            preview->setViewMode(QPrintPreviewWidget::FacingPagesView);
-        }
-        dialog.exec();
-        if (preview != nullptr) {
-            m_settings->WriteInt(settings::kSection, settings::kPreviewPages,
-                                 preview->viewMode() == QPrintPreviewWidget::FacingPagesView ? 2
-                                                                                             : 1);
-        }
-        return true;
-    }
-    if (command == PrintCommand::Dialog) {
-        if (m_printDialog) {
-            if (!m_printDialog(printer)) {
-                return false;
-            }
-        } else {
-            QPrintDialog dialog(&printer, m_mainFrame.get());
-            dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
-            dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
-            if (dialog.exec() != QDialog::Accepted) {
-                return false;
-            }
-        }
-    } else {
-        printer.setPrintRange(QPrinter::AllPages);
-    }
-    if (printer.outputFormat() == QPrinter::PdfFormat && printer.outputFileName().isEmpty()) {
-        m_prompter->MessageBox("No printer is installed. Choose \"Print to File (PDF)\" in the "
-                               "Print dialog to keep the report as a PDF file.",
-                               MB_OK | MB_ICONEXCLAMATION);
-        return false;
-    }
-    if (printer.outputFormat() == QPrinter::PdfFormat) {
-        return WritePdf(view, PdfSetupOf(printer), printer.outputFileName());
-    }
-    return CheckPrinted(RunPrintJob(view, printer, false), printer.printerName());
-}
-
-bool CTessaronApp::CheckPrinted(const PrintResult& result, const QString& target) {
-    if (result.printed && result.pages == 0) {
-        // The range asked for lies beyond the report's last page.
-        m_prompter->MessageBox("The report has no pages in the range asked for; nothing was "
-                               "printed.",
-                               MB_OK | MB_ICONEXCLAMATION);
-        return false;
-    }
-    if (!result.printed) {
-        m_prompter->MessageBox(
-            QString("The report could not be printed on \"%1\".").arg(target).toStdString(),
-            MB_OK | MB_ICONEXCLAMATION);
-        return false;
-    }
-    return true;
-}
-
-bool CTessaronApp::WritePdf(PrintableView& view, const PdfSetup& setup, const QString& path) {
-    // The report is made in memory and then replaces the file as a whole, every byte checked
-    // and flushed to disk first: a failed write leaves an earlier file of the name as it was.
-    const PdfReport report = RenderPdf(view, setup);
-    if (!CheckPrinted(report.result, path)) {
-        return false;
-    }
-    int error = 0;
-    if (!safefile::WriteAtomically(QFile::encodeName(path).toStdString(),
-                                   std::string_view(report.bytes.constData(),
-                                                    static_cast<std::size_t>(report.bytes.size())),
-                                   &error)) {
-        m_prompter->DetailedMessageBox(QString("Cannot write to \"%1\".").arg(path).toStdString(),
-                                       safefile::Reason(error), MB_OK | MB_ICONEXCLAMATION);
-        return false;
-    }
-    return true;
-}
-
-bool CTessaronApp::PrintToPdf(PrintableView& view, const QString& path) {
-    PdfSetup setup;
-    setup.layout = QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                               QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
-    setup.resolution = kPdfResolution;
-    setup.title = QFileInfo(path).fileName();
-    setup.creator = "Tessaron";
-    return WritePdf(view, setup, path);
-}
-
-bool CTessaronApp::PrintFromCommandLine() {
-    if (!m_options.printerName.isEmpty()) {
-        Printer().setPrinterName(m_options.printerName);
-    }
-    bool printed = true;
-    for (const QString& path : m_options.documents) {
-        Document* document = OpenDocumentFile(path);
-        if (document == nullptr) {
-            printed = false;
-            continue;
-        }
-        const std::vector<DocumentFrame*> frames = FramesOf(*document);
-        auto* view = frames.empty() ? nullptr : qobject_cast<CTessaronView*>(frames[0]->widget());
-        if (view == nullptr) {
-            m_prompter->MessageBox(
-                QString("\"%1\" has no printed report: only profiles (.lcp) have one.")
-                    .arg(path)
-                    .toStdString(),
-                MB_OK | MB_ICONEXCLAMATION);
-            printed = false;
-        } else if (!(m_options.printPdf.isEmpty() ? PrintView(*view, PrintCommand::Direct)
-                                                  : PrintToPdf(*view, m_options.printPdf))) {
-            printed = false;
-        }
-        CloseDocument(*document, false);
-    }
-    return printed;
-}
-
 void CTessaronApp::OnWindowNew() {
     if (Document* document = ActiveDocument()) {
         if (OpenDocument* entry = EntryOf(*document)) {
@@ -731,15 +410,7 @@ void CTessaronApp::OnAppAbout() {
 void CTessaronApp::OnHelp(bool forActiveWindow) {
     // F1 opens the guide where it speaks of the active window's kind of document; Help
     // Topics at its contents.
-    QString anchor;
     const Document* document = forActiveWindow ? ActiveDocument() : nullptr;
-    if (document != nullptr) {
-        const DocTemplate* type = TemplateOf(*document);
-        if (type != nullptr && type->ResourceId() == IDR_PROFILE_TYPE) {
-            anchor = "from-a-lens-to-the-controller";
-        } else if (type != nullptr && type->ResourceId() == IDR_VOLT_TYPE) {
-            anchor = "volt-phase-calibration-tables";
-        }
-    }
-    ShowHelp(m_mainFrame.get(), anchor);
+    const DocTemplate* type = document != nullptr ? TemplateOf(*document) : nullptr;
+    ShowHelp(m_mainFrame.get(), type != nullptr ? type->HelpTopic() : QString());
 }

@@ -1,8 +1,11 @@
 // The application object of the window program: the settings file, the document types, the
 // main frame and the communication worker, the open documents and the command line.
+//
+// The command line is read in CommandLineOptions.cpp, printing is in AppPrinting.cpp.
 #pragma once
 
 #include "framework/Document.h"
+#include "shell/CommandLineOptions.h"
 #include "shell/RecentFileList.h"
 
 #include <QObject>
@@ -14,7 +17,6 @@
 #include <string>
 #include <vector>
 
-class CLC_Protocol;
 class CMainFrame;
 class DocumentFrame;
 class ControllerSimulator;
@@ -28,31 +30,12 @@ class QPrinter;
 class QtPrompter;
 class SettingsStore;
 
-// What the command line asks for.
-struct AppOptions {
-    std::string settingsPath;   // empty: tessaron.ini beside the program
-    QStringList documents;      // files to open
-    bool unregister = false;    // /Unregister or /Unregserver
-    bool simulate = false;      // --simulate: a controller simulator inside the program
-    std::string simulateRecord; // --simulate-record FILE: the simulator writes what it received
-    // Printing from the command line: /p FILE prints on the default printer, /pt FILE
-    // PRINTER [DRIVER [PORT]] on the named one, --print-pdf FILE OUT into a PDF file. The
-    // program then ends without showing its window.
-    bool printDirect = false;
-    QString printerName;
-    QString printPdf;
-    QString error; // set when the command line is malformed
-};
-
 // How a view's report is to be printed.
 enum class PrintCommand {
     Dialog,  // "&Print...": the print dialog first
     Direct,  // on the current printer without a dialog
     Preview, // "Print Pre&view"
 };
-
-// Parses the arguments that follow the program name (Qt's own options already taken out).
-AppOptions ParseCommandLine(const QStringList& arguments);
 
 class CTessaronApp : public QObject {
     Q_OBJECT
@@ -70,7 +53,6 @@ public:
     SettingsStore& Settings() const { return *m_settings; }
     Prompter& GetPrompter() const { return *m_prompter; }
     CMainFrame* MainFrame() const { return m_mainFrame.get(); }
-    CLC_Protocol* Protocol() const { return m_protocol.get(); }
     ControllerSimulator* Simulator() const { return m_simulator.get(); }
     RecentFileList& RecentFiles() { return m_recentFiles; }
     const std::vector<std::unique_ptr<DocTemplate>>& Templates() const { return m_templates; }
@@ -92,6 +74,11 @@ public:
     void OnFileSave(bool saveAs);
     void OnFileClose();
     void OnFilePrintSetup();
+    // "&Print..." and "Print Pre&view": the report of the active window's view, when it has
+    // one; false when nothing was printed.
+    bool OnFilePrint(PrintCommand command);
+    // The active window's view when it prints a report, else null.
+    PrintableView* ActivePrintableView() const;
     // Prints a view's report; false when nothing was printed (cancelled or failed, after the
     // failure's message).
     bool PrintView(PrintableView& view, PrintCommand command);
@@ -148,7 +135,6 @@ private:
     std::unique_ptr<AppContext> m_context;
     std::unique_ptr<ControllerSimulator> m_simulator;
     std::unique_ptr<CMainFrame> m_mainFrame;
-    std::unique_ptr<CLC_Protocol> m_protocol;
     std::vector<std::unique_ptr<OpenDocument>> m_documents;
     std::unique_ptr<QPrinter> m_printer;
     std::function<bool(QPrinter&)> m_printDialog;

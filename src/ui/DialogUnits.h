@@ -15,6 +15,11 @@ public:
 
     static QFont FormFont();
 
+    // A line of label text is 8 units high. Beside a field a label stands 2 units lower than
+    // the field's top, so that the two texts line up.
+    static constexpr int kLabelHeight = 8;
+    static constexpr int kLabelDrop = 2;
+
     int BaseX() const { return m_baseX; }
     int BaseY() const { return m_baseY; }
 

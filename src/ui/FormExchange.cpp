@@ -47,40 +47,28 @@ void BringIntoView(QWidget* field) {
 
 } // namespace
 
-bool FormExchange::ReadInt(QWidget* field, int& value) {
-    const auto read = ddx::ReadInt(FieldText(field));
+template <typename T> bool FormExchange::Take(QWidget* field, const ddx::Field<T>& read, T& value) {
     if (!read) {
         return Fail(field, read.error);
     }
     value = *read.value;
     return true;
+}
+
+bool FormExchange::ReadInt(QWidget* field, int& value) {
+    return Take(field, ddx::ReadInt(FieldText(field)), value);
 }
 
 bool FormExchange::ReadInt(QWidget* field, int& value, int minValue, int maxValue) {
-    const auto read = ddx::ReadInt(FieldText(field), minValue, maxValue);
-    if (!read) {
-        return Fail(field, read.error);
-    }
-    value = *read.value;
-    return true;
+    return Take(field, ddx::ReadInt(FieldText(field), minValue, maxValue), value);
 }
 
 bool FormExchange::ReadDouble(QWidget* field, double& value) {
-    const auto read = ddx::ReadDouble(FieldText(field));
-    if (!read) {
-        return Fail(field, read.error);
-    }
-    value = *read.value;
-    return true;
+    return Take(field, ddx::ReadDouble(FieldText(field)), value);
 }
 
 bool FormExchange::ReadDouble(QWidget* field, double& value, double minValue, double maxValue) {
-    const auto read = ddx::ReadDouble(FieldText(field), minValue, maxValue);
-    if (!read) {
-        return Fail(field, read.error);
-    }
-    value = *read.value;
-    return true;
+    return Take(field, ddx::ReadDouble(FieldText(field), minValue, maxValue), value);
 }
 
 void FormExchange::WriteInt(QWidget* field, int value) {

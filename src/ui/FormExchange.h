@@ -15,10 +15,15 @@
 #pragma once
 
 #include <QString>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 class Prompter;
 class QWidget;
+namespace ddx {
+template <typename T> struct Field;
+}
 
 class FormExchange {
 public:
@@ -43,8 +48,22 @@ public:
 
     // Brings the field into view, gives it the keyboard focus and selects its text.
     static void FocusField(QWidget* field);
+    // After a model refused a form's values with `result` (and said why): focuses the field
+    // that `fields` names for that result, if any.
+    template <typename Result>
+    static void FocusFieldOf(Result result,
+                             std::initializer_list<std::pair<Result, QWidget*>> fields) {
+        for (const auto& [refusal, field] : fields) {
+            if (refusal == result) {
+                FocusField(field);
+                return;
+            }
+        }
+    }
 
 private:
+    // Takes a field's reading: its value, or its message with the steps above.
+    template <typename T> bool Take(QWidget* field, const ddx::Field<T>& read, T& value);
     bool Fail(QWidget* field, const std::string& message);
 
     Prompter& m_prompter;

@@ -13,10 +13,6 @@
 
 namespace {
 
-// Defaults of a new volt-phase document when the settings file does not say otherwise.
-constexpr int kDefaultDacDigits = 16;
-constexpr int kDefaultElements = 256;
-
 constexpr std::int32_t kFileVersion = 1;
 
 // Writes a field that passed its checks; shows the message of one that did not.
@@ -38,11 +34,9 @@ bool CLC_VoltDoc::OnNewDocument() {
     if (!Document::OnNewDocument()) {
         return false;
     }
-    const SettingsStore& store = Settings();
-    m_nDacDigits = store.GetIntInRange(settings::kSection, settings::kDacDigit, kDefaultDacDigits,
-                                       limits::kMinDacDigits, limits::kMaxDacDigits);
-    m_nElements = store.GetIntInRange(settings::kSection, settings::kElements, kDefaultElements,
-                                      limits::kMinElements, limits::kMaxElements);
+    const limits::NewDocumentSize size = limits::NewDocumentSizeFrom(Settings());
+    m_nDacDigits = size.dacDigits;
+    m_nElements = size.elements;
     m_strComment.clear();
     m_nSection = 1;
     m_nLevel1 = 0;

@@ -2,10 +2,10 @@
 #include "shell/CustomizeSheet.h"
 
 #include "framework/SettingsStore.h"
-#include "shell/Icons.h"
 #include "shell/Page1.h"
 #include "support/FakePrompter.h"
 #include "support/TempDir.h"
+#include "ui/Icons.h"
 
 #include <QAction>
 #include <QLabel>

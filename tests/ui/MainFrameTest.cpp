@@ -5,17 +5,18 @@
 #include "ControllerSimulator.h"
 #include "framework/SettingsStore.h"
 #include "framework/StringTable.h"
-#include "shell/CommandIds.h"
 #include "shell/CustomizeSheet.h"
-#include "shell/DocTemplate.h"
-#include "shell/DocumentFrame.h"
 #include "shell/HelpWindow.h"
 #include "shell/Page1.h"
 #include "shell/TessaronApp.h"
 #include "support/FakePrompter.h"
+#include "support/MainFrameAccess.h"
 #include "support/TempDir.h"
+#include "ui/CommandIds.h"
+#include "ui/DocTemplate.h"
+#include "ui/DocumentFrame.h"
 #include "volt/LC_VoltDoc.h"
-#include "volt/TessaronVoltView.h"
+#include "volt_ui/TessaronVoltView.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -32,10 +33,15 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -52,6 +58,35 @@ bool WaitUntil(const std::function<bool()>& done, int milliseconds = 15000) {
     }
     return true;
 }
+
+// Ends the test program with a message when it is not dismissed before `limit`: a hang in
+// the code under test then fails at once instead of stopping the whole run.
+class Watchdog {
+public:
+    Watchdog(std::chrono::milliseconds limit, const char* what)
+        : m_thread([this, limit, what] {
+              std::unique_lock lock(m_mutex);
+              if (!m_dismissed.wait_for(lock, limit, [this] { return m_done; })) {
+                  std::fprintf(stderr, "%s: still not done after %lld ms\n", what,
+                               static_cast<long long>(limit.count()));
+                  std::abort();
+              }
+          }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_dismissed.notify_all();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_dismissed;
+    bool m_done = false;
+    std::thread m_thread;
+};
 
 class MainFrameTest : public ::testing::Test {
 protected:
@@ -252,6 +287,42 @@ TEST_F(MainFrameTest, NothingClosesWhileTheControllerIsBusy) {
     m_prompter.QueueAnswer(IDNO); // "Save changes to VoltPhase1?"
     EXPECT_TRUE(m_frame->close());
     EXPECT_TRUE(WaitUntil([this] { return m_app->Documents().empty(); }));
+}
+
+// The program ends while the worker waits for the person to read why a send failed, with more
+// sends queued behind it: the frame answers the waiting report itself and refuses the later
+// ones, so the end takes no longer than the queued commands' time-outs.
+TEST_F(MainFrameTest, EndsWhileAQueuedCommandIsFailing) {
+    constexpr int kRxTimeoutMs = 100;
+    constexpr int kSends = 3;
+    Start("[Settings]\nCOM_Speed=9\nCOM RxTimeout=" + std::to_string(kRxTimeoutMs) + "\n");
+    // Nothing needs drawing here. (The test also runs under ThreadSanitizer, and Qt's drawing
+    // threads are not built for it.)
+    m_frame->hide();
+    Connect();
+    m_app->Simulator()->SetFaults({.silent = true});
+    m_prompter.ExpectMessages();
+    const ProfileTransfer codes{{32775, 32760}, 1};
+    for (int i = 0; i < kSends; ++i) {
+        m_frame->PostToWorker(CMD_SEND_PROFILE, std::make_unique<ProfileTransfer>(codes));
+    }
+
+    // Without the event loop nobody answers the report of the first send.
+    const auto reported = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (MainFrameTestAccess::PendingErrorReports(*m_frame) == 0) {
+        ASSERT_LT(std::chrono::steady_clock::now(), reported) << "the first send never failed";
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+
+    // Each queued send and the final disconnect try three times, a time-out each.
+    const auto limit = std::chrono::milliseconds(kSends * 3 * kRxTimeoutMs + 10000);
+    const auto start = std::chrono::steady_clock::now();
+    {
+        Watchdog watchdog(limit, "the program's end");
+        m_app.reset();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, limit);
+    EXPECT_TRUE(m_prompter.shown.empty()) << "nobody was left to read the messages";
 }
 
 TEST_F(MainFrameTest, CustomizeSheetWritesEverySettingAndAsksForAReconnectWhileConnected) {

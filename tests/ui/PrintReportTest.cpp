@@ -4,8 +4,6 @@
 #include "framework/SettingsStore.h"
 #include "profile/TessaronDoc.h"
 #include "profile_ui/TessaronView.h"
-#include "shell/CommandIds.h"
-#include "shell/DocumentFrame.h"
 #include "shell/MainFrame.h"
 #include "shell/TessaronApp.h"
 #include "support/DiskFaults.h"
@@ -13,6 +11,8 @@
 #include "support/FakePrompter.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
+#include "ui/CommandIds.h"
+#include "ui/DocumentFrame.h"
 
 #include <QApplication>
 #include <QPrintPreviewDialog>

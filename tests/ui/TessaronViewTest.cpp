@@ -8,15 +8,15 @@
 #include "profile_ui/ProfileDataList.h"
 #include "profile_ui/ProfileFormIds.h"
 #include "profile_ui/WizardPage.h"
-#include "shell/CommandIds.h"
-#include "shell/DocTemplate.h"
-#include "shell/DocumentFrame.h"
 #include "shell/MainFrame.h"
 #include "shell/TessaronApp.h"
 #include "support/DocAccess.h"
 #include "support/FakePrompter.h"
 #include "support/TempDir.h"
+#include "ui/CommandIds.h"
 #include "ui/DialogUnits.h"
+#include "ui/DocTemplate.h"
+#include "ui/DocumentFrame.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,12 +1,12 @@
 // The volt-phase form and its frame: what Apply checks and builds, the voltages, when Apply is
 // available, the shared comment, Insert Path and the fixed frame.
-#include "volt/TessaronVoltView.h"
+#include "volt_ui/TessaronVoltView.h"
 
 #include "framework/SettingsStore.h"
 #include "support/DocAccess.h"
 #include "support/FakePrompter.h"
 #include "support/TempDir.h"
-#include "volt/VoltChildFrame.h"
+#include "volt_ui/VoltChildFrame.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -175,7 +175,7 @@ TEST_F(VoltViewTest, FrameKeepsTheFormsSizeAndIsNeverMaximised) {
     EXPECT_FALSE(frame->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_EQ(view->size(), view->sizeHint());
     const QSize size = frame->size();
-    EXPECT_EQ(std::pair(frame->m_sizeMin, frame->m_sizeMax), std::pair(size, size));
+    EXPECT_EQ(std::pair(frame->SizeMin(), frame->SizeMax()), std::pair(size, size));
     frame->resize(size + QSize(50, 50));
     frame->showMaximized();
     EXPECT_FALSE(frame->isMaximized());

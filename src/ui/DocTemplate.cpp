@@ -1,4 +1,4 @@
-#include "shell/DocTemplate.h"
+#include "ui/DocTemplate.h"
 
 #include "framework/Document.h"
 
@@ -35,10 +35,11 @@ void DocTemplate::SetCommandHandlers(CommandHandler onCommand, CommandStateHandl
     m_onUpdate = std::move(onUpdate);
 }
 
-bool DocTemplate::OnCommand(Document& document, int commandId) const {
-    return m_onCommand && m_onCommand(document, commandId);
+bool DocTemplate::OnCommand(DocumentFrame& frame, int commandId) const {
+    return m_onCommand && m_onCommand(frame, commandId);
 }
 
-std::optional<CommandState> DocTemplate::OnUpdateCommand(Document& document, int commandId) const {
-    return m_onUpdate ? m_onUpdate(document, commandId) : std::nullopt;
+std::optional<CommandState> DocTemplate::OnUpdateCommand(DocumentFrame& frame,
+                                                         int commandId) const {
+    return m_onUpdate ? m_onUpdate(frame, commandId) : std::nullopt;
 }

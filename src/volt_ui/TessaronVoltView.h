@@ -10,18 +10,18 @@
 // program's code and tests find them by the same numbers.
 #pragma once
 
+#include "ui/FormView.h"
 #include "volt/LC_VoltDoc.h"
 
-#include <QWidget>
 #include <string>
 
 class CGraphicVolt;
+class NoteEdit;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 
-class CTessaronVoltView : public QWidget, public VoltDocView {
+class CTessaronVoltView : public FormView, public VoltDocView {
     Q_OBJECT
 
 public:
@@ -62,28 +62,17 @@ public:
     // "Insert &Path": asks for a file and puts its path in place of the comment's selection.
     void OnInsertPath();
 
-    // The control with the given ID, or nullptr.
-    QWidget* Control(int id) const;
     CGraphicVolt* Graph() const { return m_graph; }
-
-    // The form's size: 251 x 203 dialog units.
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
 
 private:
     void CreateControls();
     QLineEdit* AddField(int id, bool digitsOnly, int x, int y);
     void ShowVoltage(QLabel* label, int code);
-    // The comment as the document stores it.
-    std::string CommentText() const;
     void OnParamChange();
-    void OnCommentChange();
 
     CLC_VoltDoc& m_document;
     // Set while the view itself fills the controls: such changes are no edits.
     bool m_filling = false;
-    // The document's comment breaks its lines with "\r\n".
-    bool m_crlfComment = false;
 
     QLineEdit* m_editSection = nullptr;
     QLineEdit* m_editElements = nullptr;
@@ -95,6 +84,6 @@ private:
     QLabel* m_voltage0 = nullptr;
     QPushButton* m_apply = nullptr;
     CGraphicVolt* m_graph = nullptr;
-    QPlainTextEdit* m_comment = nullptr;
+    NoteEdit* m_comment = nullptr;
     QPushButton* m_insertPath = nullptr;
 };

@@ -1,4 +1,4 @@
-#include "volt/VoltChildFrame.h"
+#include "volt_ui/VoltChildFrame.h"
 
 #include <QEvent>
 

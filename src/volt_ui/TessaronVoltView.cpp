@@ -1,19 +1,16 @@
-#include "volt/TessaronVoltView.h"
+#include "volt_ui/TessaronVoltView.h"
 
 #include "framework/NumberText.h"
 #include "framework/Prompter.h"
 #include "graphs/GraphicVolt.h"
-#include "shell/DocumentFrame.h"
 #include "ui/DialogUnits.h"
 #include "ui/FormExchange.h"
+#include "ui/NoteEdit.h"
 
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QTextCursor>
 #include <algorithm>
 
 namespace {
@@ -22,16 +19,14 @@ namespace {
 constexpr int kFormWidth = 251;
 constexpr int kFormHeight = 203;
 
-// Sizes of the parameter fields and of a line of text, in dialog units.
+// The size of a parameter field, in dialog units.
 constexpr int kFieldWidth = 40;
 constexpr int kFieldHeight = 13;
-constexpr int kLabelHeight = 8;
-// Labels stand this much lower than their field, so that the texts line up.
-constexpr int kLabelDrop = 2;
 
-// Where the labels of the two columns of fields start and how wide they may be.
-constexpr int kLeftLabelX = 4, kLeftLabelWidth = 80;
-constexpr int kRightLabelX = 132, kRightLabelWidth = 73;
+// Where the labels of the two columns of fields start and how wide they may be, and where
+// the fields start.
+constexpr int kLeftLabelX = 4, kLeftLabelWidth = 80, kLeftFieldX = 86;
+constexpr int kRightLabelX = 132, kRightLabelWidth = 73, kRightFieldX = 207;
 // The voltage texts may grow up to the column of the Apply button.
 constexpr int kVoltageRight = 205;
 
@@ -39,7 +34,7 @@ QLabel* AddLabel(QWidget* form, const DialogUnits& units, const char* text, int 
                  int width) {
     auto* label = new QLabel(QString::fromLatin1(text), form);
     label->setTextFormat(Qt::PlainText);
-    units.Place(label, x, y, width, kLabelHeight);
+    units.Place(label, x, y, width, DialogUnits::kLabelHeight);
     return label;
 }
 
@@ -47,7 +42,7 @@ QLabel* AddLabel(QWidget* form, const DialogUnits& units, const char* text, int 
 // font) breaks into two lines centred on the field instead of being cut off.
 void AddFieldLabel(QWidget* form, const DialogUnits& units, const char* text, int x, int fieldY,
                    int width) {
-    QLabel* label = AddLabel(form, units, text, x, fieldY + kLabelDrop, width);
+    QLabel* label = AddLabel(form, units, text, x, fieldY + DialogUnits::kLabelDrop, width);
     if (label->sizeHint().width() <= label->width()) {
         return;
     }
@@ -60,11 +55,8 @@ void AddFieldLabel(QWidget* form, const DialogUnits& units, const char* text, in
 } // namespace
 
 CTessaronVoltView::CTessaronVoltView(CLC_VoltDoc& document, QWidget* parent)
-    : QWidget(parent), m_document(document) {
-    // The font first: the controls inherit it and the dialog units derive from it.
-    setFont(DialogUnits::FormFont());
+    : FormView(kFormWidth, kFormHeight, parent), m_document(document) {
     CreateControls();
-    resize(sizeHint());
     m_document.AddView(this);
 }
 
@@ -93,20 +85,29 @@ QLineEdit* CTessaronVoltView::AddField(int id, bool digitsOnly, int x, int y) {
 void CTessaronVoltView::CreateControls() {
     const DialogUnits units(font());
 
-    // Created in the order the Tab key visits them; each label comes before its field.
-    AddFieldLabel(this, units, "Number of elements in section:", kLeftLabelX, 4, kLeftLabelWidth);
-    m_editSection = AddField(IDC_SECTION, true, 86, 4);
-    AddFieldLabel(this, units, "Number of elements:", kLeftLabelX, 18, kLeftLabelWidth);
-    m_editElements = AddField(IDC_ELEMENTS, true, 86, 18);
-    AddFieldLabel(this, units, "Code for DAC (Level 1):", kLeftLabelX, 32, kLeftLabelWidth);
-    m_editLevel1 = AddField(IDC_LEVEL1, true, 86, 32);
-    AddFieldLabel(this, units, "Code for DAC (Level 0):", kLeftLabelX, 46, kLeftLabelWidth);
-    m_editLevel0 = AddField(IDC_LEVEL0, true, 86, 46);
-
-    AddFieldLabel(this, units, "Reference voltage:", kRightLabelX, 4, kRightLabelWidth);
-    m_editRefVoltage = AddField(IDC_REF_VOLTAGE, false, 207, 4);
-    AddFieldLabel(this, units, "Digits in DAC:", kRightLabelX, 18, kRightLabelWidth);
-    m_editDacDigits = AddField(IDC_DAC_DIGITS, true, 207, 18);
+    // The parameter fields, each with its label before it, in the order the Tab key visits
+    // them: the left column, then the right one.
+    const struct {
+        const char* label;
+        int id;
+        bool digitsOnly;
+        bool rightColumn;
+        int y;
+        QLineEdit*& field;
+    } fields[] = {
+        {"Number of elements in section:", IDC_SECTION, true, false, 4, m_editSection},
+        {"Number of elements:", IDC_ELEMENTS, true, false, 18, m_editElements},
+        {"Code for DAC (Level 1):", IDC_LEVEL1, true, false, 32, m_editLevel1},
+        {"Code for DAC (Level 0):", IDC_LEVEL0, true, false, 46, m_editLevel0},
+        {"Reference voltage:", IDC_REF_VOLTAGE, false, true, 4, m_editRefVoltage},
+        {"Digits in DAC:", IDC_DAC_DIGITS, true, true, 18, m_editDacDigits},
+    };
+    for (const auto& row : fields) {
+        AddFieldLabel(this, units, row.label, row.rightColumn ? kRightLabelX : kLeftLabelX, row.y,
+                      row.rightColumn ? kRightLabelWidth : kLeftLabelWidth);
+        row.field =
+            AddField(row.id, row.digitsOnly, row.rightColumn ? kRightFieldX : kLeftFieldX, row.y);
+    }
 
     // The voltages stand in the rows of the two level codes.
     AddLabel(this, units, "Voltage:", kRightLabelX, 34, 29);
@@ -129,21 +130,21 @@ void CTessaronVoltView::CreateControls() {
     units.Place(m_graph, 4, 63, 243, 115);
 
     // The comment's label may reach up to the comment itself.
-    QLabel* commentLabel = AddLabel(this, units, "Comment:", 4, 181 + kLabelDrop, 32);
+    QLabel* commentLabel = AddLabel(this, units, "Comment:", 4, 181 + DialogUnits::kLabelDrop, 32);
     commentLabel->resize(std::clamp(commentLabel->sizeHint().width(), commentLabel->width(),
                                     units.ToPixelsX(37) - commentLabel->x()),
                          commentLabel->height());
-    m_comment = new QPlainTextEdit(this);
+    m_comment = new NoteEdit(m_document.GetPrompter(), this);
     m_comment->setObjectName(QString::number(IDC_COMMENT));
-    // Tab leaves the comment for the next control; Enter starts a new line.
-    m_comment->setTabChangesFocus(true);
     units.Place(m_comment, 37, 181, 157, 21);
-    connect(m_comment, &QPlainTextEdit::textChanged, this, &CTessaronVoltView::OnCommentChange);
+    // The comment goes to the document at every keystroke.
+    connect(m_comment, &NoteEdit::edited, this,
+            [this] { m_document.SetComment(m_comment->Text(), this); });
 
     m_insertPath = new QPushButton(QStringLiteral("Insert &Path"), this);
     m_insertPath->setObjectName(QString::number(IDC_INSERT_PATH));
     units.Place(m_insertPath, 197, 181, 50, 21);
-    connect(m_insertPath, &QPushButton::clicked, this, &CTessaronVoltView::OnInsertPath);
+    connect(m_insertPath, &QPushButton::clicked, m_comment, &NoteEdit::InsertPath);
 
     QWidget* const order[] = {m_editSection, m_editElements,   m_editLevel1,
                               m_editLevel0,  m_editRefVoltage, m_editDacDigits,
@@ -153,25 +154,10 @@ void CTessaronVoltView::CreateControls() {
     }
 }
 
-QWidget* CTessaronVoltView::Control(int id) const {
-    return findChild<QWidget*>(QString::number(id), Qt::FindDirectChildrenOnly);
-}
-
-QSize CTessaronVoltView::sizeHint() const {
-    return DialogUnits(font()).ToPixels(0, 0, kFormWidth, kFormHeight).size();
-}
-
-QSize CTessaronVoltView::minimumSizeHint() const {
-    return sizeHint();
-}
-
 void CTessaronVoltView::OnInitialUpdate() {
     OnUpdate(nullptr, HINT_FULL);
     // Inside a child frame the frame takes exactly the form's size and keeps it.
-    if (auto* frame = qobject_cast<DocumentFrame*>(parentWidget())) {
-        frame->ResizeParentToFit();
-        frame->SetSizeLimits(frame->size(), frame->size());
-    }
+    FitFrameToForm(true);
 }
 
 void CTessaronVoltView::OnUpdate(DocumentView* /*sender*/, int /*hint*/) {
@@ -206,39 +192,13 @@ void CTessaronVoltView::ShowVoltage(QLabel* label, int code) {
 }
 
 void CTessaronVoltView::SetCommentText(const std::string& comment) {
-    // The edit breaks lines with "\n" alone. A comment with "\r\n" breaks (from a file written
-    // elsewhere) gets them back when the view writes it, so an edit keeps the file's style.
-    m_crlfComment = comment.find("\r\n") != std::string::npos;
-    QString text = QString::fromStdString(comment);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    // Only a different text is set, so the caret and selection of an unchanged comment stay.
-    if (m_comment->toPlainText() == text) {
-        return;
-    }
-    m_filling = true;
-    m_comment->setPlainText(text);
-    m_filling = false;
-}
-
-std::string CTessaronVoltView::CommentText() const {
-    QString text = m_comment->toPlainText();
-    if (m_crlfComment) {
-        text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    }
-    return text.toStdString();
+    m_comment->SetText(comment);
 }
 
 void CTessaronVoltView::OnParamChange() {
     if (!m_filling) {
         m_apply->setEnabled(true);
     }
-}
-
-void CTessaronVoltView::OnCommentChange() {
-    if (m_filling) {
-        return;
-    }
-    m_document.SetComment(CommentText(), this);
 }
 
 bool CTessaronVoltView::OnApply() {
@@ -249,51 +209,26 @@ bool CTessaronVoltView::OnApply() {
     texts.section = text(m_editSection);
     texts.level1 = text(m_editLevel1);
     texts.level0 = text(m_editLevel0);
-    texts.comment = CommentText();
+    texts.comment = m_comment->Text();
     texts.refVoltage = text(m_editRefVoltage);
 
-    QLineEdit* failed = nullptr;
-    switch (m_document.ApplyParameters(texts)) {
-    case CLC_VoltDoc::ApplyResult::Applied:
+    using Result = CLC_VoltDoc::ApplyResult;
+    const Result result = m_document.ApplyParameters(texts);
+    if (result == Result::Applied) {
         // The document has updated every view, this one included.
         m_apply->setEnabled(false);
         return true;
-    case CLC_VoltDoc::ApplyResult::BadElements:
-        failed = m_editElements;
-        break;
-    case CLC_VoltDoc::ApplyResult::BadDacDigits:
-        failed = m_editDacDigits;
-        break;
-    case CLC_VoltDoc::ApplyResult::BadSection:
-        failed = m_editSection;
-        break;
-    case CLC_VoltDoc::ApplyResult::BadLevel1:
-        failed = m_editLevel1;
-        break;
-    case CLC_VoltDoc::ApplyResult::BadLevel0:
-        failed = m_editLevel0;
-        break;
-    case CLC_VoltDoc::ApplyResult::BadRefVoltage:
-        failed = m_editRefVoltage;
-        break;
     }
     // The message has been shown; the field is for the user to correct, and Apply stays.
-    if (failed != nullptr) {
-        FormExchange::FocusField(failed);
-    }
+    FormExchange::FocusFieldOf<Result>(result, {{Result::BadElements, m_editElements},
+                                                {Result::BadDacDigits, m_editDacDigits},
+                                                {Result::BadSection, m_editSection},
+                                                {Result::BadLevel1, m_editLevel1},
+                                                {Result::BadLevel0, m_editLevel0},
+                                                {Result::BadRefVoltage, m_editRefVoltage}});
     return false;
 }
 
 void CTessaronVoltView::OnInsertPath() {
-    FileDialogRequest request;
-    request.defaultExtension = std::nullopt;
-    const auto choice = m_document.GetPrompter().AskOpenFile(request);
-    if (!choice) {
-        return;
-    }
-    // The path replaces the selection (or goes in at the caret); the change of the text then
-    // takes the comment into the document like typing does.
-    QTextCursor cursor = m_comment->textCursor();
-    cursor.insertText(QFile::decodeName(QByteArray::fromStdString(choice->path)));
-    m_comment->setTextCursor(cursor);
+    m_comment->InsertPath();
 }

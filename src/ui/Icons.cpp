@@ -1,6 +1,6 @@
-#include "shell/Icons.h"
+#include "ui/Icons.h"
 
-#include "shell/CommandIds.h"
+#include "ui/CommandIds.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 //
 // Closing a child frame asks its close guard first (the application's document manager: for
 // the last window of a document that is the save prompt and the document's send guard).
-// Frames that keep a fixed size set m_sizeMin and m_sizeMax; -1 leaves a bound unset.
+// Frames that keep a fixed size set their size limits; -1 leaves a bound unset.
 #pragma once
 
 #include <QMdiSubWindow>
@@ -36,13 +36,15 @@ public:
     void ResizeParentToFit();
     // The size limits of the frame; applied at once. A width of -1 leaves that limit unset.
     void SetSizeLimits(QSize minimum, QSize maximum);
-
-    QSize m_sizeMin{-1, -1};
-    QSize m_sizeMax{-1, -1};
+    QSize SizeMin() const { return m_sizeMin; }
+    QSize SizeMax() const { return m_sizeMax; }
 
 signals:
     // The frame has been closed and is about to be deleted.
     void frameClosed(DocumentFrame* frame);
+    // The state of a command of the frame's view changed (such as "Edit Data" with the
+    // selection of a list); the main frame updates its menus and tool bar.
+    void commandStatesChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -50,4 +52,6 @@ protected:
 private:
     Document& m_document;
     std::function<bool(DocumentFrame&)> m_closeGuard;
+    QSize m_sizeMin{-1, -1};
+    QSize m_sizeMax{-1, -1};
 };

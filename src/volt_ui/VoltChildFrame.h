@@ -4,7 +4,7 @@
 // maximised; the view fixes the frame's size to the form's when it is first shown.
 #pragma once
 
-#include "shell/DocumentFrame.h"
+#include "ui/DocumentFrame.h"
 
 class CVoltChildFrame : public DocumentFrame {
     Q_OBJECT

@@ -1,5 +1,7 @@
 // A document type of the window program: how its documents are made, which windows show them,
-// and the texts of its type string.
+// the texts of its type string, its icon, its topic in the user guide and its command table.
+// Each document type's window folder makes its own (MakeProfileTemplate, MakeVoltTemplate);
+// the application registers them and knows no view.
 //
 // The type string has seven fields separated by line breaks: window title, the name File New
 // offers, the file type's name, the file dialog's filter text, the extension, and the desktop
@@ -9,15 +11,16 @@
 #include "framework/ControllerHost.h"
 
 #include <QIcon>
+#include <QMdiArea>
 #include <QString>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 class DocumentFrame;
 class Document;
-class QMdiArea;
 struct AppContext;
 
 class DocTemplate {
@@ -37,11 +40,14 @@ public:
     // Makes a child frame with its view for a document of the type, puts it into the
     // workspace and gives the view its initial update (the frame is not shown yet).
     using FrameFactory = std::function<DocumentFrame*(Document&, QMdiArea&)>;
-    // A command of the document's command table: handles it and answers true, or answers
-    // false when the type has no such command.
-    using CommandHandler = std::function<bool(Document&, int commandId)>;
-    // The state of a command of the document's command table; nothing when it has none.
-    using CommandStateHandler = std::function<std::optional<CommandState>(Document&, int)>;
+    // A command of the type's command table for the active window `frame` (a window of a
+    // document of this type): handles it and answers true, or answers false when the type has
+    // no such command.
+    using CommandHandler = std::function<bool(DocumentFrame& frame, int commandId)>;
+    // The state of a command of the type's command table in the active window `frame`;
+    // nothing when the type has no such command.
+    using CommandStateHandler =
+        std::function<std::optional<CommandState>(DocumentFrame& frame, int commandId)>;
 
     DocTemplate(int resourceId, const std::string& typeString, DocumentFactory createDocument,
                 FrameFactory createFrame);
@@ -62,11 +68,14 @@ public:
     }
 
     void SetCommandHandlers(CommandHandler onCommand, CommandStateHandler onUpdate);
-    bool OnCommand(Document& document, int commandId) const;
-    std::optional<CommandState> OnUpdateCommand(Document& document, int commandId) const;
+    bool OnCommand(DocumentFrame& frame, int commandId) const;
+    std::optional<CommandState> OnUpdateCommand(DocumentFrame& frame, int commandId) const;
 
     void SetIcon(const QIcon& icon) { m_icon = icon; }
     const QIcon& Icon() const { return m_icon; }
+    // The anchor of the user guide's section on the type, where F1 opens the guide.
+    void SetHelpTopic(const QString& anchor) { m_helpTopic = anchor; }
+    const QString& HelpTopic() const { return m_helpTopic; }
 
     // Untitled documents are named after the type with a running number: "VoltPhase1".
     QString NextUntitledName() { return GetDocString(fileNewName) + QString::number(++m_untitled); }
@@ -79,5 +88,18 @@ private:
     CommandHandler m_onCommand;
     CommandStateHandler m_onUpdate;
     QIcon m_icon;
+    QString m_helpTopic;
     int m_untitled = 0;
 };
+
+// The usual frame factory's work: a new `Frame` around a new `View` of `document` (a `Doc`),
+// put into `workspace`; the view then gets its initial update.
+template <typename Frame, typename View, typename Doc>
+std::pair<Frame*, View*> AddFrameWithView(Document& document, QMdiArea& workspace) {
+    auto* frame = new Frame(document);
+    auto* view = new View(static_cast<Doc&>(document), frame);
+    frame->setWidget(view);
+    workspace.addSubWindow(frame);
+    view->OnInitialUpdate();
+    return {frame, view};
+}

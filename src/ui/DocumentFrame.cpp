@@ -1,4 +1,4 @@
-#include "shell/DocumentFrame.h"
+#include "ui/DocumentFrame.h"
 
 #include <QCloseEvent>
 #include <QStyle>
