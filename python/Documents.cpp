@@ -74,6 +74,46 @@ std::string ExactText(double value) {
     return std::string(buffer, result.ptr);
 }
 
+// What both documents offer alike: new and open, save, the file, the modified flag, set and
+// the parameters as a dict.
+template <typename H, void (*Apply)(H&, const py::kwargs&)>
+void BindCommon(py::class_<H, std::shared_ptr<H>>& type, const char* name, const char* newDoc,
+                const char* openDoc) {
+    type.def_static(
+            "new",
+            [](const py::object& settings, const py::kwargs& given) {
+                auto held = std::make_shared<H>(script::SettingsPath(settings));
+                held->doc.OnNewDocument();
+                if (!given.empty()) {
+                    Apply(*held, given);
+                }
+                return held;
+            },
+            "settings"_a = py::none(), newDoc)
+        .def_static(
+            "open",
+            [](const py::object& path, const py::object& settings) {
+                auto held = std::make_shared<H>(script::SettingsPath(settings));
+                held->Open(path);
+                return held;
+            },
+            "path"_a, "settings"_a = py::none(), openDoc)
+        .def("save", &H::Save, "path"_a = py::none(),
+             "Saves to path, or to the document's own file; the file is replaced as a whole.")
+        .def_property_readonly("path", &H::Path, "The document's file; None if never saved.")
+        .def_property_readonly("modified", [](const H& h) { return h.doc.IsModified(); })
+        .def("set", Apply, "Applies several values at once, as the form's Apply does.")
+        .def_property_readonly(
+            "parameters", [](const H& h) { return Dict(h.doc.Parameters()); },
+            "Every parameter by the names of the JSON listings.")
+        .def("__repr__", [name](const H& h) {
+            const std::string& file = h.doc.GetPathName();
+            return "<tessaron." + std::string(name) + " " +
+                   (file.empty() ? "(never saved)" : file) + ", " +
+                   std::to_string(h.doc.Elements()) + " elements>";
+        });
+}
+
 // ---- Profile ----
 
 using ProfileHeld = Held<CTessaronDoc>;
@@ -138,40 +178,14 @@ A liquid-crystal modulator profile (.lcp): parameters, one phase per element in 
 the generation wizard, the correction table and the DAC codes a send transmits. Every change
 goes through the checks of the profile editor; a refusal raises tessaron.Error with the
 editor's message and leaves the profile as it was.)");
+    BindCommon<ProfileHeld, ApplyProfile>(
+        profile, "Profile",
+        "A new profile with the defaults of the settings file (None: the user's own,\n"
+        "~/.config/tessaron/tessaron.ini), then the given parameters (elements, dac_digits,\n"
+        "aperture, max_phase, low_limit, high_limit), checked as the editor's Apply does.",
+        "Opens a .lcp file. A correction table that no longer loads is switched off with a\n"
+        "TessaronWarning (the profile is then modified).");
     profile
-        .def_static(
-            "new",
-            [](const py::object& settings, const py::kwargs& parameters) {
-                auto held = std::make_shared<ProfileHeld>(script::SettingsPath(settings));
-                held->doc.OnNewDocument();
-                if (!parameters.empty()) {
-                    ApplyProfile(*held, parameters);
-                }
-                return held;
-            },
-            "settings"_a = py::none(),
-            "A new profile with the defaults of the settings file (None: the user's own,\n"
-            "~/.config/tessaron/tessaron.ini), then the given parameters (elements, dac_digits,\n"
-            "aperture, max_phase, low_limit, high_limit), checked as the editor's Apply does.")
-        .def_static(
-            "open",
-            [](const py::object& path, const py::object& settings) {
-                auto held = std::make_shared<ProfileHeld>(script::SettingsPath(settings));
-                held->Open(path);
-                return held;
-            },
-            "path"_a, "settings"_a = py::none(),
-            "Opens a .lcp file. A correction table that no longer loads is switched off with a\n"
-            "TessaronWarning (the profile is then modified).")
-        .def("save", &ProfileHeld::Save, "path"_a = py::none(),
-             "Saves to path, or to the profile's own file; the file is replaced as a whole.")
-        .def_property_readonly("path", &ProfileHeld::Path,
-                               "The profile's file; None if never saved.")
-        .def_property_readonly("modified", [](const ProfileHeld& h) { return h.doc.IsModified(); })
-        .def("set", &ApplyProfile, "Applies several parameters at once (as the editor's Apply).")
-        .def_property_readonly(
-            "parameters", [](const ProfileHeld& h) { return Dict(h.doc.Parameters()); },
-            "Every parameter by the names of the JSON listings.")
         .def_property(
             "elements", [](const ProfileHeld& h) { return h.doc.Elements(); },
             [](ProfileHeld& h, const py::object& v) { SetOne(h, "elements", v); })
@@ -346,13 +360,7 @@ editor's message and leaves the profile as it was.)");
                                                     : CTessaronDoc::DataFormat::Codes),
                            IDS_CANT_OPEN_TABLE);
             },
-            "path"_a, "corrected"_a = false)
-        .def("__repr__", [](const ProfileHeld& h) {
-            return "<tessaron.Profile " +
-                   (h.doc.GetPathName().empty() ? std::string("(never saved)")
-                                                : h.doc.GetPathName()) +
-                   ", " + std::to_string(h.doc.Elements()) + " elements>";
-        });
+            "path"_a, "corrected"_a = false);
     m.attr("LENS") = static_cast<int>(CTessaronDoc::MODE_DIOPTERS);
     m.attr("POLYNOMIAL") = static_cast<int>(CTessaronDoc::MODE_POLYNOMIAL);
 }
@@ -417,34 +425,12 @@ void BindVolt(py::module_& m) {
 A volt-phase table (.vf): sections of `section` elements alternating between the DAC codes
 level1 and level0. Fields are checked as the volt-phase form checks them on Apply, which
 builds the pattern again.)");
-    volt.def_static(
-            "new",
-            [](const py::object& settings, const py::kwargs& fields) {
-                auto held = std::make_shared<VoltHeld>(script::SettingsPath(settings));
-                held->doc.OnNewDocument();
-                if (!fields.empty()) {
-                    ApplyVolt(*held, fields);
-                }
-                return held;
-            },
-            "settings"_a = py::none(),
-            "A new table with the settings' defaults, then the given fields (elements,\n"
-            "dac_digits, section, level1, level0, ref_voltage, comment) applied.")
-        .def_static(
-            "open",
-            [](const py::object& path, const py::object& settings) {
-                auto held = std::make_shared<VoltHeld>(script::SettingsPath(settings));
-                held->Open(path);
-                return held;
-            },
-            "path"_a, "settings"_a = py::none())
-        .def("save", &VoltHeld::Save, "path"_a = py::none())
-        .def_property_readonly("path", &VoltHeld::Path)
-        .def_property_readonly("modified", [](const VoltHeld& h) { return h.doc.IsModified(); })
-        .def("set", &ApplyVolt, "Applies several fields at once (as the form's Apply).")
-        .def_property_readonly("parameters",
-                               [](const VoltHeld& h) { return Dict(h.doc.Parameters()); })
-        .def_property(
+    BindCommon<VoltHeld, ApplyVolt>(
+        volt, "VoltPhase",
+        "A new table with the settings' defaults, then the given fields (elements,\n"
+        "dac_digits, section, level1, level0, ref_voltage, comment) applied.",
+        "Opens a .vf file.");
+    volt.def_property(
             "elements", [](const VoltHeld& h) { return h.doc.Elements(); },
             [](VoltHeld& h, const py::object& v) { SetOneVolt(h, "elements", v); })
         .def_property(
@@ -476,13 +462,7 @@ builds the pattern again.)");
             "The 2*n DAC codes a send transmits.")
         .def(
             "code_voltage", [](const VoltHeld& h, int code) { return h.doc.CodeVoltage(code); },
-            "code"_a, "The voltage a DAC code stands for at the reference voltage.")
-        .def("__repr__", [](const VoltHeld& h) {
-            return "<tessaron.VoltPhase " +
-                   (h.doc.GetPathName().empty() ? std::string("(never saved)")
-                                                : h.doc.GetPathName()) +
-                   ", " + std::to_string(h.doc.Elements()) + " elements>";
-        });
+            "code"_a, "The voltage a DAC code stands for at the reference voltage.");
 }
 
 } // namespace

@@ -1,11 +1,10 @@
 // Cancelling the worker's commands from another thread, against the simulator on a real
 // pseudo-terminal (also run under ThreadSanitizer), and the interrupt it rests on.
+#include "ControllerSimulator.h"
 #include "comm/Interrupt.h"
 #include "comm/LC_Protocol.h"
 #include "comm/LoadRecord.h"
 #include "comm/PosixSerialPort.h"
-
-#include "ControllerSimulator.h"
 #include "framework/SettingsStore.h"
 #include "support/TempDir.h"
 
