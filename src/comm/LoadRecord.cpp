@@ -232,8 +232,9 @@ Json Build(const ProfileTransfer& transfer, const Snapshot& snapshot, const Comm
 }
 
 int Append(const std::string& path, const std::string& line) {
+    // Read access too: the last byte of the file is looked at below.
     const int fd =
-        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+        ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0) {
         return errno;
     }
