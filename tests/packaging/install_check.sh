@@ -139,12 +139,15 @@ print(tessaron.__file__)'
   site=$(/usr/bin/python3 "$source/python/install_path.py" "$prefix")
   compgen -G "$site/tessaron.cpython-*.so" >/dev/null ||
     fault "the Python module is not in $site, where python3 looks for $prefix's modules"
-  out=$(cd "$work" && HOME=$work/home PYTHONPATH=$site /usr/bin/python3 -c "$py_check" 2>&1) &&
+  out=$(cd "$work" && HOME=$work/home XDG_CONFIG_HOME=$work/home/.config PYTHONPATH=$site \
+        /usr/bin/python3 -c "$py_check" 2>&1) &&
     [[ $out == "$site/"* ]] || fault "python3 does not use the module installed in $site: $out"
   # Into ~/.local python3 finds it with nothing set.
-  cmake --install "$build" --prefix "$work/home/.local" --component python >"$work/py.log" 2>&1 ||
+  HOME=$work/home cmake --install "$build" --prefix "$work/home/.local" --component python \
+    >"$work/py.log" 2>&1 ||
     fault "cmake --install of the Python module into ~/.local failed: $(cat "$work/py.log")"
-  out=$(cd "$work" && env -u PYTHONPATH HOME=$work/home /usr/bin/python3 -c "$py_check" 2>&1) &&
+  out=$(cd "$work" && env -u PYTHONPATH HOME=$work/home XDG_CONFIG_HOME=$work/home/.config \
+        /usr/bin/python3 -c "$py_check" 2>&1) &&
     [[ $out == "$work/home/.local/"* ]] ||
     fault "python3 does not find the module installed into ~/.local: $out"
 fi
