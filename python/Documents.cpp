@@ -52,7 +52,8 @@ template <typename T> py::array_t<T> Array(const std::vector<T>& values) {
 
 py::dict Dict(const FieldList& fields) {
     py::dict dict;
-    for (const auto& [name, value] : fields) {
+    for (const auto& field : fields) {
+        const std::string& name = field.first; // named: a lambda cannot capture a binding
         std::visit(
             [&](const auto& v) {
                 using T = std::decay_t<decltype(v)>;
@@ -62,7 +63,7 @@ py::dict Dict(const FieldList& fields) {
                     dict[name.c_str()] = v;
                 }
             },
-            value);
+            field.second);
     }
     return dict;
 }

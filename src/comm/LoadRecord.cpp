@@ -28,7 +28,8 @@ Json Number(double value) {
 
 Json Fields(const FieldList& fields) {
     Json object = Json::object();
-    for (const auto& [name, value] : fields) {
+    for (const auto& field : fields) {
+        const std::string& name = field.first; // named: a lambda cannot capture a binding
         std::visit(
             [&object, &name](const auto& v) {
                 using T = std::decay_t<decltype(v)>;
@@ -38,7 +39,7 @@ Json Fields(const FieldList& fields) {
                     object[name] = v;
                 }
             },
-            value);
+            field.second);
     }
     return object;
 }
@@ -233,8 +234,7 @@ Json Build(const ProfileTransfer& transfer, const Snapshot& snapshot, const Comm
 
 int Append(const std::string& path, const std::string& line) {
     // Read access too: the last byte of the file is looked at below.
-    const int fd =
-        ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0) {
         return errno;
     }
