@@ -2,6 +2,7 @@
 
 #include "ListingText.h"
 #include "VoltCommands.h"
+#include "comm/LoadRecord.h"
 #include "framework/AsciiText.h"
 #include "framework/FieldExchange.h"
 #include "framework/NumberText.h"
@@ -190,12 +191,23 @@ int RunGenerate(CliContext& context, const GenerateArgs& args) {
     return SaveTo(doc, args.out.value_or(args.in));
 }
 
-int RunShow(CliContext& context, const std::string& in) {
+int RunShow(CliContext& context, const std::string& in, bool json) {
     CTessaronDoc doc(context.app);
     if (!doc.OnOpenDocument(in)) {
         return kExitRefused;
     }
     std::ostream& out = context.out;
+    if (json) {
+        jsonout::Json object = {
+            {"kind", "profile"}, {"file", in}, {"parameters", jsonout::Fields(doc.Parameters())}};
+        jsonout::Json phases = jsonout::Json::array();
+        for (const double value : doc.Phase()) {
+            phases.push_back(jsonout::Number(value));
+        }
+        object["phases"] = std::move(phases);
+        out << jsonout::Dump(object) << '\n';
+        return kExitOk;
+    }
     const char* modeName = doc.CreationMode() == CTessaronDoc::MODE_DIOPTERS ? " (Diopters)"
                            : doc.CreationMode() == CTessaronDoc::MODE_POLYNOMIAL
                                ? " (Polynomial coeffs)"
@@ -298,10 +310,15 @@ int RunCorrection(CliContext& context, const CorrectionArgs& args) {
     return SaveTo(doc, args.out.value_or(args.in));
 }
 
-int RunProfileCodes(CliContext& context, const std::string& path) {
+int RunProfileCodes(CliContext& context, const std::string& path, bool json) {
     CTessaronDoc doc(context.app);
     if (!doc.OnOpenDocument(path) || !doc.ComputeDacCodes(doc.UseCorrection() != 0)) {
         return kExitRefused;
+    }
+    if (json) {
+        PrintCodesJson(context, path, "profile", doc.Elements(), doc.DacDigits(),
+                       doc.UseCorrection() != 0, doc.Codes());
+        return kExitOk;
     }
     for (std::uint16_t code : doc.Codes()) {
         context.out << code << '\n';
@@ -317,12 +334,19 @@ bool IsVoltFile(const std::string& path) {
     return ext == ".vf";
 }
 
-int RunShowAny(CliContext& context, const std::string& in) {
-    return IsVoltFile(in) ? ShowVolt(context, in) : RunShow(context, in);
+struct ListingArgs {
+    std::string file;
+    bool json = false;
+};
+
+int RunShowAny(CliContext& context, const ListingArgs& args) {
+    return IsVoltFile(args.file) ? ShowVolt(context, args.file, args.json)
+                                 : RunShow(context, args.file, args.json);
 }
 
-int RunCodes(CliContext& context, const std::string& in) {
-    return IsVoltFile(in) ? VoltCodes(context, in) : RunProfileCodes(context, in);
+int RunCodes(CliContext& context, const ListingArgs& args) {
+    return IsVoltFile(args.file) ? VoltCodes(context, args.file, args.json)
+                                 : RunProfileCodes(context, args.file, args.json);
 }
 
 // Each command's options are bound to the fields of its own arguments, which its runner then
@@ -387,12 +411,13 @@ Command AddGenerate(CLI::App& tool) {
 }
 
 Command AddShow(CLI::App& tool) {
-    auto file = std::make_shared<std::string>();
+    auto args = std::make_shared<ListingArgs>();
     CLI::App& command =
-        AddCommand(tool, "show", "show FILE.lcp|FILE.vf",
+        AddCommand(tool, "show", "show FILE.lcp|FILE.vf [--json]",
                    "Lists the parameters, one 'name: value' line each, then every value.");
-    AddArgument(command, "FILE", *file, "a profile (.lcp) or a volt-phase table (.vf)");
-    return {&command, [file](CliContext& context) { return RunShowAny(context, *file); }};
+    AddArgument(command, "FILE", args->file, "a profile (.lcp) or a volt-phase table (.vf)");
+    command.add_flag("--json", args->json, "one JSON object instead (see docs/json.md)");
+    return {&command, [args](CliContext& context) { return RunShowAny(context, *args); }};
 }
 
 Command AddExport(CLI::App& tool) {
@@ -438,11 +463,12 @@ Command AddCorrection(CLI::App& tool) {
 }
 
 Command AddCodes(CLI::App& tool) {
-    auto file = std::make_shared<std::string>();
-    CLI::App& command = AddCommand(tool, "codes", "codes FILE.lcp|FILE.vf",
+    auto args = std::make_shared<ListingArgs>();
+    CLI::App& command = AddCommand(tool, "codes", "codes FILE.lcp|FILE.vf [--json]",
                                    "The codes a Send would transmit, one per line, in order.");
-    AddArgument(command, "FILE", *file, "a profile (.lcp) or a volt-phase table (.vf)");
-    return {&command, [file](CliContext& context) { return RunCodes(context, *file); }};
+    AddArgument(command, "FILE", args->file, "a profile (.lcp) or a volt-phase table (.vf)");
+    command.add_flag("--json", args->json, "one JSON object instead (see docs/json.md)");
+    return {&command, [args](CliContext& context) { return RunCodes(context, *args); }};
 }
 
 } // namespace

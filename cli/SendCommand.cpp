@@ -1,9 +1,9 @@
 #include "SendCommand.h"
 
 #include "comm/LC_Protocol.h"
-#include "comm/ProtocolLog.h"
+#include "comm/LinkOptions.h"
+#include "comm/LoadRecord.h"
 #include "framework/AsciiText.h"
-#include "framework/NumberText.h"
 #include "framework/StringTable.h"
 #include "profile/TessaronDoc.h"
 #include "volt/LC_VoltDoc.h"
@@ -29,39 +29,20 @@ public:
             std::cout << "block " << block << " of " << blocks << " acknowledged" << std::endl;
         }
     }
+    void CommandFinished(const CommandReport& report) override {
+        if (!report.loadRecord.empty()) {
+            loadRecord = report.loadRecord;
+        }
+        if (!report.recordProblem.empty()) {
+            m_prompter.MessageBox(report.recordProblem, MB_OK); // the load itself went on
+        }
+    }
     int failures = 0;
+    std::string loadRecord; // of the send, as appended to the record of loads
 
 private:
     Prompter& m_prompter;
 };
-
-// The index (0..3) of a divisor of 1, 2, 4 or 8.
-std::optional<int> DivisorIndex(const std::string& text) {
-    const auto value = numtext::ParseInt(text);
-    for (int index = 0; value && index < 4; ++index) {
-        if (*value == 1 << index) {
-            return index;
-        }
-    }
-    return std::nullopt;
-}
-
-// A line speed the controller knows, in baud.
-std::optional<int> KnownBaud(const std::string& text) {
-    const auto baud = numtext::ParseInt(text);
-    for (int index = 0; baud && BaudFromIndex(index); ++index) {
-        if (*BaudFromIndex(index) == *baud) {
-            return baud;
-        }
-    }
-    return std::nullopt;
-}
-
-// A receive time-out in milliseconds, from 1 on.
-std::optional<int> TimeoutMs(const std::string& text) {
-    const auto ms = numtext::ParseInt(text);
-    return ms && *ms >= 1 ? ms : std::nullopt;
-}
 
 // An option whose value `read` converts into `value`; a value it cannot read is a usage
 // error, "--speed: " followed by `refusal` and the text given.
@@ -84,38 +65,27 @@ bool IsVolt(const std::string& path) {
     return tail == ".vf";
 }
 
-// The codes a Send of the document transmits, as the window's Send makes them.
+// What a Send of the document hands to the worker, as the window's Send makes it.
 std::unique_ptr<ProfileTransfer> TransferOf(CliContext& context, const std::string& path) {
-    auto transfer = std::make_unique<ProfileTransfer>();
     if (IsVolt(path)) {
         CLC_VoltDoc doc(context.app);
-        if (!doc.OnOpenDocument(path)) {
-            return nullptr;
-        }
-        doc.BuildOutputCodes();
-        transfer->codes = doc.Codes();
-        transfer->elements = static_cast<std::uint16_t>(doc.UsableElementCount());
-    } else {
-        CTessaronDoc doc(context.app);
-        if (!doc.OnOpenDocument(path) || !doc.ComputeDacCodes(doc.UseCorrection() != 0)) {
-            return nullptr;
-        }
-        transfer->codes = doc.Codes();
-        transfer->elements = static_cast<std::uint16_t>(doc.Elements() & 0xFFFF);
+        return doc.OnOpenDocument(path) ? doc.PrepareSend() : nullptr;
     }
-    return transfer;
+    CTessaronDoc doc(context.app);
+    return doc.OnOpenDocument(path) ? doc.PrepareSend() : nullptr;
 }
 
 struct SendArgs {
     std::string file;
     LinkOverrides overrides;
     std::optional<std::string> log;
+    bool json = false;
 };
 
 int RunSend(CliContext& context, const SendArgs& args) {
     LinkOverrides overrides = args.overrides;
     if (args.log) {
-        protolog::SetLogPath(*args.log);
+        overrides.logPath = *args.log;
         overrides.log = true;
     }
     auto transfer = TransferOf(context, args.file);
@@ -134,11 +104,15 @@ int RunSend(CliContext& context, const SendArgs& args) {
     }
     link.OnControllerCommand(CMD_SEND_PROFILE, std::move(transfer));
     link.OnControllerCommand(CMD_DISCONNECT, nullptr);
-    if (host.failures > 0) {
-        return kExitRefused;
+    if (args.json) {
+        // The load's record, whatever its result; the exit status and the messages say the rest.
+        if (!host.loadRecord.empty()) {
+            context.out << host.loadRecord << '\n';
+        }
+    } else if (host.failures == 0) {
+        context.out << "sent " << elements << " elements (" << codes << " codes)\n";
     }
-    context.out << "sent " << elements << " elements (" << codes << " codes)\n";
-    return kExitOk;
+    return host.failures > 0 ? kExitRefused : kExitOk;
 }
 
 } // namespace
@@ -149,22 +123,23 @@ Command AddSendCommand(CLI::App& tool) {
     CLI::App& command =
         AddCommand(tool, "send",
                    "send FILE.lcp|FILE.vf [--port PATH] [--speed BAUD] [--timeout MS]\n"
-                   "[--log PATH] [--line-div 1|2|4|8] [--frame-div 1|2|4|8]",
+                   "[--log PATH] [--line-div 1|2|4|8] [--frame-div 1|2|4|8] [--json]",
                    "Connects to the controller, loads the parameters and the codes a Send would\n"
                    "transmit, and disconnects. Options not given come from the settings file;\n"
-                   "--log writes the protocol log to PATH.");
+                   "--log writes the protocol log to PATH. Every load is added to the record of\n"
+                   "loads, tessaron-loads.jsonl beside the protocol log (see 'loads').");
     AddArgument(command, "FILE", args->file, "a profile (.lcp) or a volt-phase table (.vf)");
     AddText(command, "--port", link.device, "PATH", "the serial device");
-    AddConverted(command, "--speed", link.baud, KnownBaud, "BAUD",
-                 "the speed is one of 1200 2400 4800 9600 14400 19200 38400 56000 57600 115200",
-                 "the line speed");
-    AddConverted(command, "--timeout", link.rxTimeoutMs, TimeoutMs, "MS",
-                 "the time-out is a number of milliseconds from 1 on",
-                 "the wait for one reply byte");
+    AddConverted(command, "--speed", link.baud, linkoptions::KnownBaud, "BAUD",
+                 linkoptions::kSpeedRefusal, "the line speed");
+    AddConverted(command, "--timeout", link.rxTimeoutMs, linkoptions::TimeoutMs, "MS",
+                 linkoptions::kTimeoutRefusal, "the wait for one reply byte");
     AddText(command, "--log", args->log, "PATH", "append the protocol log to PATH");
-    AddConverted(command, "--line-div", link.lineDivisorIndex, DivisorIndex, "1|2|4|8",
-                 "a divisor is 1, 2, 4 or 8", "the line divisor");
-    AddConverted(command, "--frame-div", link.frameDivisorIndex, DivisorIndex, "1|2|4|8",
-                 "a divisor is 1, 2, 4 or 8", "the frame divisor");
+    AddConverted(command, "--line-div", link.lineDivisorIndex, linkoptions::DivisorIndex, "1|2|4|8",
+                 linkoptions::kDivisorRefusal, "the line divisor");
+    AddConverted(command, "--frame-div", link.frameDivisorIndex, linkoptions::DivisorIndex,
+                 "1|2|4|8", linkoptions::kDivisorRefusal, "the frame divisor");
+    command.add_flag("--json", args->json,
+                     "print the load's record (a JSON object, see docs/json.md) instead");
     return {&command, [args](CliContext& context) { return RunSend(context, *args); }};
 }

@@ -1,6 +1,7 @@
 #include "VoltCommands.h"
 
 #include "ListingText.h"
+#include "comm/LoadRecord.h"
 #include "framework/NumberText.h"
 #include "volt/LC_VoltDoc.h"
 
@@ -58,12 +59,23 @@ std::vector<Command> AddVoltCommands(CLI::App& tool) {
     return {{&command, [args](CliContext& context) { return RunVoltNew(context, *args); }}};
 }
 
-int ShowVolt(CliContext& context, const std::string& path) {
+int ShowVolt(CliContext& context, const std::string& path, bool json) {
     CLC_VoltDoc doc(context.app);
     if (!doc.OnOpenDocument(path)) {
         return kExitRefused;
     }
     std::ostream& out = context.out;
+    if (json) {
+        const jsonout::Json object = {
+            {"kind", "volt-phase"},
+            {"file", path},
+            {"parameters", jsonout::Fields(doc.Parameters())},
+            {"level1_voltage", jsonout::Number(doc.CodeVoltage(doc.Level1()))},
+            {"level0_voltage", jsonout::Number(doc.CodeVoltage(doc.Level0()))},
+            {"element_codes", doc.ElementCodes()}};
+        out << jsonout::Dump(object) << '\n';
+        return kExitOk;
+    }
     out << "dac-digits: " << doc.DacDigits() << '\n'
         << "elements: " << doc.Elements() << '\n'
         << "section: " << doc.Section() << '\n'
@@ -80,14 +92,31 @@ int ShowVolt(CliContext& context, const std::string& path) {
     return kExitOk;
 }
 
-int VoltCodes(CliContext& context, const std::string& path) {
+int VoltCodes(CliContext& context, const std::string& path, bool json) {
     CLC_VoltDoc doc(context.app);
     if (!doc.OnOpenDocument(path)) {
         return kExitRefused;
     }
     doc.BuildOutputCodes();
+    if (json) {
+        PrintCodesJson(context, path, "volt-phase", doc.UsableElementCount(), doc.DacDigits(),
+                       false, doc.Codes());
+        return kExitOk;
+    }
     for (const std::uint16_t code : doc.Codes()) {
         context.out << code << '\n';
     }
     return kExitOk;
+}
+
+void PrintCodesJson(CliContext& context, const std::string& path, const char* kind, int elements,
+                    int dacDigits, bool corrected, const std::vector<std::uint16_t>& codes) {
+    const jsonout::Json object = {{"kind", kind},
+                                  {"file", path},
+                                  {"elements", elements},
+                                  {"dac_digits", dacDigits},
+                                  {"corrected", corrected},
+                                  {"codes", codes},
+                                  {"codes_sha256", sha256::OfCodes(codes)}};
+    context.out << jsonout::Dump(object) << '\n';
 }

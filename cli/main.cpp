@@ -1,5 +1,6 @@
 // tessaron-cli: profiles from the command line, for scripts and for benches without a screen.
 #include "Command.h"
+#include "LoadsCommand.h"
 #include "ProfileCommands.h"
 #include "SendCommand.h"
 #include "VoltCommands.h"
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
         commands.push_back(std::move(command));
     }
     commands.push_back(AddSendCommand(tool));
+    commands.push_back(AddLoadsCommand(tool));
     // Set after the commands, so that only the tool's own help ends with it.
     tool.footer("Exit status: 0 done, 1 refused (the program's message on standard error),\n"
                 "2 usage error. A refused command writes no file.\n"

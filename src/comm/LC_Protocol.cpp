@@ -1,12 +1,15 @@
 #include "comm/LC_Protocol.h"
 
+#include "comm/LoadRecord.h"
 #include "comm/PosixSerialPort.h"
 #include "comm/ProtocolLog.h"
 #include "framework/Prompter.h"
+#include "framework/SafeFile.h"
 #include "framework/SettingsStore.h"
 #include "framework/StringTable.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 
 namespace {
@@ -89,12 +92,23 @@ void CLC_Protocol::Stop() {
     }
 }
 
-void CLC_Protocol::PostCommand(int code, std::unique_ptr<ProfileTransfer> transfer) {
+std::uint64_t CLC_Protocol::PostCommand(int code, std::unique_ptr<ProfileTransfer> transfer) {
+    std::uint64_t ticket = 0;
     {
         std::lock_guard lock(m_mutex);
-        m_queue.push_back({code, std::move(transfer)});
+        ticket = ++m_issued;
+        m_queue.push_back({code, std::move(transfer), ticket});
     }
     m_wake.notify_all();
+    return ticket;
+}
+
+void CLC_Protocol::Cancel() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_cancelUpTo = m_issued;
+    }
+    m_interrupt.Raise();
 }
 
 void CLC_Protocol::Run() {
@@ -110,15 +124,38 @@ void CLC_Protocol::Run() {
             next = std::move(m_queue.front());
             m_queue.pop_front();
         }
-        OnControllerCommand(next.code, std::move(next.transfer));
+        Execute(next.code, std::move(next.transfer), next.ticket);
     }
-    // The thread's last act: an open link is taken off line before the program ends.
+    // The thread's last act: an open link is taken off line before the program ends (a
+    // Cancel meant for the commands before does not stop it).
+    m_interrupt.Clear();
     CloseLink();
 }
 
 void CLC_Protocol::OnControllerCommand(int code, std::unique_ptr<ProfileTransfer> transfer) {
+    std::uint64_t ticket = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        ticket = ++m_issued;
+    }
+    Execute(code, std::move(transfer), ticket);
+}
+
+void CLC_Protocol::Execute(int code, std::unique_ptr<ProfileTransfer> transfer,
+                           std::uint64_t ticket) {
     if (code != CMD_CONNECT && code != CMD_DISCONNECT && code != CMD_SEND_PROFILE) {
         return; // not a command: nothing to report
+    }
+    // The interrupt is lowered first and the command's own cancellation looked at after, so
+    // a Cancel that comes in between is never lost.
+    m_interrupt.Clear();
+    bool cancelled = false;
+    {
+        std::lock_guard lock(m_mutex);
+        cancelled = ticket <= m_cancelUpTo;
+    }
+    if (cancelled) {
+        m_interrupt.Raise();
     }
     m_report = CommandReport{};
     m_report.code = code;
@@ -138,13 +175,31 @@ void CLC_Protocol::OnControllerCommand(int code, std::unique_ptr<ProfileTransfer
         }
         break;
     default:
-        m_report.ok = transfer && CmdLoadProfile(*transfer);
-        if (!m_report.ok) {
+        // What the record of loads says about the document is taken before anything is sent.
+        std::optional<loadrecord::Snapshot> snapshot;
+        if (transfer && transfer->load) {
+            snapshot = loadrecord::Take(*transfer);
+        }
+        m_report.ok = transfer && !m_interrupt.Raised() && CmdLoadProfile(*transfer);
+        if (!m_report.ok && m_interrupt.Raised()) {
+            DropLink(); // the controller is mid-command: nothing more goes to it
+        } else if (!m_report.ok) {
             Report(IDS_SEND_FAILED, MB_OK);
+        }
+        m_report.cancelled = !m_report.ok && m_interrupt.Raised();
+        m_reporting = false;
+        if (!m_reportTimed) {
+            m_report.duration =
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_reportStart);
+            m_reportTimed = true;
+        }
+        if (snapshot) {
+            RecordLoad(*transfer, *snapshot);
         }
         transfer.reset();
         break;
     }
+    m_report.cancelled = !m_report.ok && m_interrupt.Raised();
     m_reporting = false;
     if (!m_reportTimed) {
         m_report.duration =
@@ -154,7 +209,51 @@ void CLC_Protocol::OnControllerCommand(int code, std::unique_ptr<ProfileTransfer
     m_host.CommandDone(code);
 }
 
+void CLC_Protocol::RecordLoad(const ProfileTransfer& transfer,
+                              const loadrecord::Snapshot& snapshot) {
+    const int messageId = m_report.ok          ? 0
+                          : m_report.cancelled ? IDS_LOAD_CANCELLED
+                                               : IDS_SEND_FAILED;
+    const std::string line = jsonout::Dump(loadrecord::Build(
+        transfer, snapshot, m_report, messageId != 0 ? LoadString(messageId) : std::string()));
+    const std::string path = RecordPath();
+    const int error = loadrecord::Append(path, line);
+    if (error == 0) {
+        m_report.loadRecord = line;
+        return;
+    }
+    // Said once in a run: the loads go on, and a message at every one would not help.
+    static std::atomic<bool> told{false};
+    if (!told.exchange(true)) {
+        m_report.recordProblem =
+            LoadString(IDS_LOAD_RECORD_FAILED) + "\n" + safefile::Detail(path, error);
+    }
+}
+
+void CLC_Protocol::DropLink() {
+    if (m_port) {
+        m_port->Close();
+        m_port.reset();
+    }
+    if (m_bConnected) {
+        Log(logtext::kCancelled);
+    }
+    m_bConnected = false;
+}
+
+std::string CLC_Protocol::LogPath() const {
+    return m_overrides.logPath ? *m_overrides.logPath : protolog::LogPath();
+}
+
+std::string CLC_Protocol::RecordPath() const {
+    return loadrecord::PathBeside(LogPath());
+}
+
 void CLC_Protocol::Report(int stringId, unsigned type) {
+    // A command cut short by Cancel was stopped by the person: nothing to tell them.
+    if (m_interrupt.Raised()) {
+        return;
+    }
     if (m_reporting && !m_reportTimed) {
         m_report.duration =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_reportStart);
@@ -187,7 +286,8 @@ bool CLC_Protocol::OpenLink() {
 
     // A port or speed index outside the tables is as unusable as a port that is not there.
     m_port = m_portFactory();
-    if (!path || !baud || !m_port->Open(*path)) {
+    m_port->SetInterrupt(&m_interrupt);
+    if (!path || !baud || m_interrupt.Raised() || !m_port->Open(*path)) {
         Log(logtext::kPortOpenError);
         m_port.reset();
         Report(IDS_CANT_OPEN_PORT, MB_OK);
@@ -210,7 +310,7 @@ bool CLC_Protocol::OpenLink() {
         Report(IDS_CANT_OPEN_PORT, MB_OK);
         return false;
     }
-    std::this_thread::sleep_for(kSettleTime);
+    m_interrupt.SleepUntil(Clock::now() + kSettleTime); // a Cancel fails the connect below
 
     if (!CmdConnect()) {
         Report(IDS_CONNECT_FAILED, MB_OK);
@@ -246,7 +346,7 @@ bool CLC_Protocol::CloseLink() {
 
 void CLC_Protocol::Log(const char* text) const {
     if (m_bLog) {
-        protolog::LogText(text);
+        protolog::LogTextTo(LogPath(), text);
     }
 }
 
@@ -312,6 +412,9 @@ void CLC_Protocol::Settle() {
 bool CLC_Protocol::Step(const std::uint8_t* data, std::size_t length, const std::string& name,
                         const std::function<void()>& logAttempt) {
     Settle();
+    if (m_interrupt.Raised()) {
+        return false; // cancelled: nothing more goes out
+    }
     StepReport step{name, 0, false};
     bool lost = false;
     for (int attempt = 0; attempt < kAttempts && !step.acknowledged && !lost; ++attempt) {
@@ -321,7 +424,7 @@ bool CLC_Protocol::Step(const std::uint8_t* data, std::size_t length, const std:
             while (m_exchange.Owed() > 0 && !step.acknowledged) {
                 const TransactResult reply = m_port->Read(Clock::now());
                 if (reply.count != 1) {
-                    lost = reply.deviceLost;
+                    lost = reply.deviceLost || reply.interrupted;
                     break;
                 }
                 CountReply(Clock::now());
@@ -350,7 +453,7 @@ bool CLC_Protocol::Step(const std::uint8_t* data, std::size_t length, const std:
         for (;;) {
             const TransactResult reply = m_port->Read(deadline);
             if (reply.count != 1) {
-                lost = reply.deviceLost;
+                lost = reply.deviceLost || reply.interrupted;
                 break;
             }
             CountReply(Clock::now());
@@ -370,15 +473,16 @@ bool CLC_Protocol::Step(const std::uint8_t* data, std::size_t length, const std:
 
 bool CLC_Protocol::SendControlChar(bool eot) {
     const std::uint8_t byte = eot ? EOT : ENQ;
-    return Step(&byte, 1, m_commandName + (eot ? "EOT" : "ENQ"),
-                [eot] { protolog::LogText(eot ? logtext::kSendEot : logtext::kSendEnq); });
+    return Step(&byte, 1, m_commandName + (eot ? "EOT" : "ENQ"), [this, eot] {
+        protolog::LogTextTo(LogPath(), eot ? logtext::kSendEot : logtext::kSendEnq);
+    });
 }
 
 bool CLC_Protocol::SendBlock(bool large, const std::string& name) {
     const std::size_t length = kHeader + PayloadSize(large) + 2;
     return Step(m_frame.data(), length, name, [this, large, length] {
-        protolog::LogDump(large ? logtext::kSendLargeBlock : logtext::kSendSmallBlock,
-                          m_frame.data(), length);
+        protolog::LogDumpTo(LogPath(), large ? logtext::kSendLargeBlock : logtext::kSendSmallBlock,
+                            m_frame.data(), length);
     });
 }
 

@@ -16,6 +16,7 @@
 // transmission of that very step.
 #pragma once
 
+#include "comm/Interrupt.h"
 #include "comm/SerialPort.h"
 #include "framework/ControllerHost.h"
 
@@ -35,6 +36,9 @@
 #include <vector>
 
 class SettingsStore;
+namespace loadrecord {
+struct Snapshot;
+}
 
 // One step of the block protocol as it went: its name ("connect ENQ", "connect command block",
 // "params EOT", "profile ENQ", "data block 3", "profile EOT", "disconnect EOT", ...), how many
@@ -55,10 +59,15 @@ struct CommandReport {
     // Every step sent, in order (none when the command had nothing to send, such as a
     // connect while connected or a disconnect while disconnected).
     std::vector<StepReport> steps;
-    int blocks = 0;  // data blocks of the profile (a send only)
-    bool ok = false; // the command did what it was asked
-    int errorId = 0; // the message shown for it (string-table id), 0 when none
+    int blocks = 0;         // data blocks of the profile (a send only)
+    bool ok = false;        // the command did what it was asked
+    int errorId = 0;        // the message shown for it (string-table id), 0 when none
+    bool cancelled = false; // Cancel cut it short (then no message is shown)
     std::chrono::milliseconds duration{0}; // on the link, without the time a message was shown
+    // A send of a document: the line added to the record of loads (see LoadRecord.h), and,
+    // the first time in the program's run that the record could not be written, why.
+    std::string loadRecord;
+    std::string recordProblem;
 };
 
 // What the worker needs of the window (or of the command line tool).
@@ -83,6 +92,7 @@ struct LinkOverrides {
     std::optional<int> baud;
     std::optional<int> rxTimeoutMs;
     std::optional<bool> log;
+    std::optional<std::string> logPath;   // the protocol log (and the record of loads beside it)
     std::optional<int> lineDivisorIndex;  // 0..3 for the divisors 1, 2, 4, 8
     std::optional<int> frameDivisorIndex; // 0..3
 };
@@ -102,13 +112,26 @@ public:
     // it, and the thread's last act is CloseLink.
     void Start();
     void Stop();
-    // Queues a command for the thread. The transfer goes with CMD_SEND_PROFILE.
-    void PostCommand(int code, std::unique_ptr<ProfileTransfer> transfer = nullptr);
+    // Queues a command for the thread. The transfer goes with CMD_SEND_PROFILE. Returns the
+    // command's number (they count up from 1 in the order commands are given).
+    std::uint64_t PostCommand(int code, std::unique_ptr<ProfileTransfer> transfer = nullptr);
+
+    // Any thread: cuts short the command under way and cancels every command given before
+    // this call that has not run yet; later ones run as usual. A cancelled command shows no
+    // message and reports `cancelled`; a cancelled connect or send leaves the link closed and
+    // the port released (without the disconnect exchange: the controller is left mid-command
+    // and gives up on its own).
+    void Cancel();
 
     void SetOverrides(const LinkOverrides& overrides) { m_overrides = overrides; }
 
-    // The handler of one command on the worker thread (tests call it directly).
+    // The handler of one command on the worker thread (tests and the command line tool call
+    // it directly).
     void OnControllerCommand(int code, std::unique_ptr<ProfileTransfer> transfer);
+
+    // The protocol log in use, and the record of loads beside it.
+    std::string LogPath() const;
+    std::string RecordPath() const;
 
     // The port is open and the controller accepted connect and parameters. Any thread.
     bool IsConnected() const { return m_bConnected.load(); }
@@ -145,6 +168,12 @@ private:
     };
 
     void Run();
+    // Runs command number `ticket`.
+    void Execute(int code, std::unique_ptr<ProfileTransfer> transfer, std::uint64_t ticket);
+    // Appends the record of a finished load and puts it into the report.
+    void RecordLoad(const ProfileTransfer& transfer, const loadrecord::Snapshot& snapshot);
+    // Closes the port without the disconnect exchange (after a cancelled command).
+    void DropLink();
     // One step: at most three transmissions of the same bytes, each waiting for one reply.
     bool Step(const std::uint8_t* data, std::size_t length, const std::string& name,
               const std::function<void()>& logAttempt);
@@ -192,8 +221,13 @@ private:
     struct Posted {
         int code;
         std::unique_ptr<ProfileTransfer> transfer;
+        std::uint64_t ticket;
     };
+    // Raised by Cancel; the port's waits and the worker's pauses wake on it.
+    Interrupt m_interrupt;
     std::mutex m_mutex;
+    std::uint64_t m_issued = 0;     // the number of the last command given (guarded)
+    std::uint64_t m_cancelUpTo = 0; // commands up to this number are cancelled (guarded)
     std::condition_variable m_wake;
     std::deque<Posted> m_queue;
     bool m_quit = false;

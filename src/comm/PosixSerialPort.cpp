@@ -1,5 +1,7 @@
 #include "comm/PosixSerialPort.h"
 
+#include "comm/Interrupt.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -68,7 +70,8 @@ PosixSerialPort::~PosixSerialPort() {
 
 bool PosixSerialPort::Open(const std::string& path) {
     Close();
-    // O_NONBLOCK keeps the open from waiting for a carrier; it is cleared again below.
+    // O_NONBLOCK keeps the open from waiting for a carrier, and it stays: every wait of the
+    // port is a poll() that the Interrupt can end, writes included.
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return false;
@@ -76,10 +79,6 @@ bool PosixSerialPort::Open(const std::string& path) {
     // Exclusive use: the lock stops another program that locks the same way, even one run by
     // root; TIOCEXCL makes the kernel refuse every further open (except to root).
     bool ok = ::isatty(fd) == 1 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    if (ok) {
-        const int flags = ::fcntl(fd, F_GETFL);
-        ok = flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
-    }
     ok = ok && RetryIoctl(fd, TIOCEXCL, nullptr) == 0;
     if (!ok) {
         ::close(fd);
@@ -155,19 +154,21 @@ TransactResult PosixSerialPort::Read(Clock::time_point deadline) {
         }
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         const int waitMs = static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
-        pollfd ready{m_fd, POLLIN, 0};
-        const int events = ::poll(&ready, 1, waitMs);
+        bool interrupted = false;
+        short revents = 0;
+        const int events = Wait(POLLIN, waitMs, interrupted, revents);
+        if (interrupted) {
+            result.interrupted = true;
+            break;
+        }
         if (events < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             result.deviceLost = true;
             break;
         }
         if (events == 0) {
             break; // time-out, also when it runs out inside a marker
         }
-        if ((ready.revents & POLLIN) != 0) {
+        if ((revents & POLLIN) != 0) {
             const ssize_t n = ::read(m_fd, m_raw + m_have, 1);
             if (n > 0) {
                 m_have += static_cast<std::size_t>(n);
@@ -226,6 +227,52 @@ void PosixSerialPort::Close() {
     m_fd = -1;
 }
 
+bool PosixSerialPort::Interrupted() const {
+    return m_interrupt != nullptr && m_interrupt->Raised();
+}
+
+int PosixSerialPort::Wait(short events, int waitMs, bool& interrupted, short& revents) const {
+    interrupted = false;
+    revents = 0;
+    const int wakeFd = m_interrupt != nullptr ? m_interrupt->Fd() : -1;
+    // Without an eventfd the flag is looked at between short slices of the wait.
+    const bool sliced = m_interrupt != nullptr && wakeFd < 0;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+    for (;;) {
+        if (Interrupted()) {
+            interrupted = true;
+            return 0;
+        }
+        int slice = waitMs;
+        if (waitMs >= 0) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            slice = static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
+        }
+        if (sliced && (slice < 0 || slice > Interrupt::kSlice.count())) {
+            slice = static_cast<int>(Interrupt::kSlice.count());
+        }
+        pollfd fds[2] = {{m_fd, events, 0}, {wakeFd, POLLIN, 0}}; // a negative fd is skipped
+        const int n = ::poll(fds, 2, slice);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return -1;
+        }
+        if ((fds[1].revents & POLLIN) != 0 || Interrupted()) {
+            interrupted = true;
+            return 0;
+        }
+        if (n > 0) {
+            revents = fds[0].revents;
+            return n;
+        }
+        if (waitMs >= 0 && Clock::now() >= deadline) {
+            return 0;
+        }
+    }
+}
+
 bool PosixSerialPort::WriteAll(const std::uint8_t* data, std::size_t length) {
     while (length > 0) {
         const ssize_t n = ::write(m_fd, data, length);
@@ -233,7 +280,21 @@ bool PosixSerialPort::WriteAll(const std::uint8_t* data, std::size_t length) {
             if (errno == EINTR) {
                 continue;
             }
-            return false;
+            if (errno != EAGAIN) {
+                return false;
+            }
+            // The driver's buffer is full: wait for room, or for the Interrupt.
+            bool interrupted = false;
+            short revents = 0;
+            const int ready = Wait(POLLOUT, -1, interrupted, revents);
+            if (interrupted) {
+                ::tcflush(m_fd, TCOFLUSH);
+                return false;
+            }
+            if (ready < 0 || (revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+                return false;
+            }
+            continue;
         }
         if (n == 0) {
             return false;
@@ -243,6 +304,31 @@ bool PosixSerialPort::WriteAll(const std::uint8_t* data, std::size_t length) {
     }
     // The reply time counts from when the last byte has left the port: at 1200 baud a large
     // block is on the wire for more than eight seconds, longer than the usual time-out.
+    return Drain();
+}
+
+bool PosixSerialPort::Drain() {
+    // tcdrain cannot be woken, so the driver's queue is watched first, a few milliseconds at
+    // a time; what is left for tcdrain then is at most the adapter's own FIFO.
+    for (;;) {
+        int queued = 0;
+        if (RetryIoctl(m_fd, TIOCOUTQ, &queued) != 0 || queued <= 0) {
+            break;
+        }
+        const auto wire = std::chrono::ceil<std::chrono::milliseconds>(
+            WireTime(static_cast<std::size_t>(queued)));
+        const int waitMs = static_cast<int>(std::clamp<long long>(wire.count(), 1, 50));
+        bool interrupted = false;
+        short revents = 0;
+        const int ready = Wait(0, waitMs, interrupted, revents);
+        if (interrupted) {
+            ::tcflush(m_fd, TCOFLUSH);
+            return false;
+        }
+        if (ready < 0 || (revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+            return false;
+        }
+    }
     while (::tcdrain(m_fd) != 0) {
         if (errno != EINTR) {
             return false;

@@ -58,6 +58,7 @@ public:
     bool DiscardInput() override;
     void Close() override;
     bool IsOpen() const override { return m_fd >= 0; }
+    void SetInterrupt(const Interrupt* interrupt) override { m_interrupt = interrupt; }
 
     // One exchange: drops input left from earlier exchanges, writes all `length` bytes, then
     // reads one byte within the receive time-out, counted from the end of the transmission.
@@ -69,10 +70,19 @@ public:
 private:
     // Writes all bytes and waits until the driver says they have left the port.
     bool WriteAll(const std::uint8_t* data, std::size_t length);
+    // Waits until the port's output has left it: the driver's queue is watched (so that the
+    // Interrupt can end the wait), then tcdrain waits for the rest. False when interrupted
+    // (the output is dropped then) or when the device failed.
+    bool Drain();
+    // poll() on the port for `events` together with the Interrupt, for at most `waitMs`
+    // (-1: no limit). The events seen on the port; `interrupted` is set when it was raised.
+    int Wait(short events, int waitMs, bool& interrupted, short& revents) const;
+    bool Interrupted() const;
     // The driver's overrun count, when it keeps one.
     bool ReadOverruns(long long& count);
 
     int m_fd = -1;
+    const Interrupt* m_interrupt = nullptr;
     int m_baud = 0;
     int m_rxTimeoutMs = 5000;
     bool m_countsOverruns = true; // cleared when the driver has no counters

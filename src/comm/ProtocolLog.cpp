@@ -47,16 +47,12 @@ std::string FileForm(const std::string& utf8) {
     return out;
 }
 
-// Appends to the log file in one write; any failure is ignored.
-void Append(const std::string& utf8) {
+// Appends to the log file `path` in one write; any failure is ignored.
+void Append(const std::string& path, const std::string& utf8) {
     const std::string bytes = FileForm(utf8);
-    const std::lock_guard<std::mutex> lock(PathMutex());
-    if (StoredPath().empty()) {
-        StoredPath() = DefaultPath();
-    }
     // O_NONBLOCK: a FIFO without a reader fails at once instead of stalling the exchange.
     const int fd =
-        ::open(StoredPath().c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0) {
         return;
     }
@@ -123,11 +119,20 @@ std::string LogPath() {
 }
 
 void LogText(const std::string& text) {
-    Append(TimeStamp(LocalNow()) + text + "\n");
+    LogTextTo(LogPath(), text);
 }
 
 void LogDump(const std::string& text, const std::uint8_t* data, std::size_t length) {
-    Append(FormatDump(text, data, length, LocalNow()));
+    LogDumpTo(LogPath(), text, data, length);
+}
+
+void LogTextTo(const std::string& path, const std::string& text) {
+    Append(path, TimeStamp(LocalNow()) + text + "\n");
+}
+
+void LogDumpTo(const std::string& path, const std::string& text, const std::uint8_t* data,
+               std::size_t length) {
+    Append(path, FormatDump(text, data, length, LocalNow()));
 }
 
 std::string TimeStamp(const std::tm& time) {

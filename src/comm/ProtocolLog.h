@@ -23,6 +23,10 @@ std::string LogPath();
 void LogText(const std::string& text);
 // Appends "<time stamp><text>. Дамп данных длиной <length> байта(ов):" and the dump lines.
 void LogDump(const std::string& text, const std::uint8_t* data, std::size_t length);
+// The same into the log file `path` (a link with a log of its own).
+void LogTextTo(const std::string& path, const std::string& text);
+void LogDumpTo(const std::string& path, const std::string& text, const std::uint8_t* data,
+               std::size_t length);
 
 // The pieces, as UTF-8 text with "\n" line ends, for tests and for the command line tool.
 // "6.12.2026 09:05:03 : " (day and month without leading zeros).
@@ -52,6 +56,7 @@ inline constexpr const char* kSendEot = "Отправка символа EOT";
 inline constexpr const char* kSendSmallBlock = "Отправка малого блока";
 inline constexpr const char* kSendLargeBlock = "Отправка большого блока";
 inline constexpr const char* kAckReceived = "Принят символ подтверждения";
+inline constexpr const char* kCancelled = "Команда прервана, порт закрыт";
 inline constexpr const char* kStepFailed =
     "Ошибка. Возможная причина: не пришло ответа; в ответе нет подтверждения; ошибка при "
     "приёме байта UART'ом.";

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+class Interrupt;
+
 // Line errors reported with a received byte (the bits of the classic comm-error mask).
 enum LineError : unsigned {
     LINE_OVERRUN = 0x0002,
@@ -17,10 +19,11 @@ enum LineError : unsigned {
 };
 
 struct TransactResult {
-    std::uint8_t byte = 0;   // the reply byte, when count is 1
-    int count = 0;           // bytes read: 0 (time-out) or 1
-    unsigned errors = 0;     // LineError bits seen on the reply
-    bool deviceLost = false; // the device failed or hung up: retrying cannot help
+    std::uint8_t byte = 0;    // the reply byte, when count is 1
+    int count = 0;            // bytes read: 0 (time-out) or 1
+    unsigned errors = 0;      // LineError bits seen on the reply
+    bool deviceLost = false;  // the device failed or hung up: retrying cannot help
+    bool interrupted = false; // the wait was cut short by the port's Interrupt
 };
 
 class SerialPort {
@@ -53,4 +56,9 @@ public:
 
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
+
+    // An Interrupt (owned by the caller, alive while the port is used) that cuts the port's
+    // waits short: a raised one ends Read with `interrupted` and Write with nothing. A port
+    // that cannot wait on it ignores it.
+    virtual void SetInterrupt(const Interrupt* /*interrupt*/) {}
 };

@@ -67,10 +67,12 @@ std::string ChooseDataDir(const std::string& exeDir, bool exeDirWritable, const 
     return exeDir;
 }
 
-std::string DataDir() {
+namespace {
+
+std::string MadeDataDir(bool exeDirWritable) {
     const std::string exeDir = ExecutableDir();
-    const std::string dir = ChooseDataDir(exeDir, ::access(exeDir.c_str(), W_OK) == 0,
-                                          std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    const std::string dir =
+        ChooseDataDir(exeDir, exeDirWritable, std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
     if (dir != exeDir) {
         // The configuration folder and, below it, ours; an existing one is fine.
         const std::string parent = dir.substr(0, dir.rfind('/'));
@@ -78,6 +80,16 @@ std::string DataDir() {
         ::mkdir(dir.c_str(), 0700);
     }
     return dir;
+}
+
+} // namespace
+
+std::string DataDir() {
+    return MadeDataDir(::access(ExecutableDir().c_str(), W_OK) == 0);
+}
+
+std::string UserDataDir() {
+    return MadeDataDir(false);
 }
 
 std::string DefaultSettingsPath() {

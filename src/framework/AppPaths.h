@@ -19,6 +19,11 @@ std::string DataDir();
 std::string ChooseDataDir(const std::string& exeDir, bool exeDirWritable, const char* xdgConfigHome,
                           const char* home);
 
+// The user's own folder of the program, whatever the executable: "tessaron" in
+// $XDG_CONFIG_HOME (else ~/.config), created when missing. For programs that do not live
+// beside their settings, such as a script's interpreter running the Python module.
+std::string UserDataDir();
+
 // The settings file shared by the window program, the command line tool and the
 // simulator: "tessaron.ini" in DataDir().
 std::string DefaultSettingsPath();

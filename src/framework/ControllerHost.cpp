@@ -1,7 +1,11 @@
 #include "framework/ControllerHost.h"
 
+#include "framework/Document.h"
 #include "framework/Prompter.h"
 #include "framework/StringTable.h"
+
+#include <filesystem>
+#include <system_error>
 
 namespace controller {
 
@@ -12,18 +16,40 @@ CommandState SendState(const ControllerHost* host) {
     return {host->IsLinkOpen() && !host->IsBusy(), host->IsSending()};
 }
 
-bool PostSend(ControllerHost* host, std::vector<std::uint16_t> codes, std::uint16_t elements) {
+bool PostSend(ControllerHost* host, std::unique_ptr<ProfileTransfer> transfer) {
     // The command is only reachable while enabled; a stray call (a key held down while the
     // state catches up) must not queue a second transfer behind the first.
-    if (!SendState(host).enabled) {
+    if (!transfer || !SendState(host).enabled) {
         return false;
     }
-    auto transfer = std::make_unique<ProfileTransfer>();
-    transfer->codes = std::move(codes);
-    transfer->elements = elements;
     host->SetSending(true);
     host->PostToWorker(CMD_SEND_PROFILE, std::move(transfer));
     return true;
+}
+
+namespace {
+
+std::string Absolute(const std::string& path) {
+    if (path.empty()) {
+        return path;
+    }
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
+} // namespace
+
+std::shared_ptr<const LoadDescription> Describe(const Document& doc, std::string kind,
+                                                FieldList parameters,
+                                                const std::string& correction) {
+    auto load = std::make_shared<LoadDescription>();
+    load->kind = std::move(kind);
+    load->file = Absolute(doc.GetPathName());
+    load->modified = doc.IsModified();
+    load->parameters = std::move(parameters);
+    load->correction = Absolute(correction);
+    return load;
 }
 
 bool AllowsClose(const ControllerHost* host, Prompter& prompter) {

@@ -39,6 +39,9 @@ const std::map<int, std::string>& Table() {
         {IDS_BUSY_CLOSE_DOC, "You can't close the document during sending data to\n"
                              "controller. Please wait for finishing of operation."},
         {IDS_BAD_DATA_VALUE, "Please enter a number between 0 and %1."},
+        {IDS_LOAD_CANCELLED, "The load was cancelled; the link to the controller was closed."},
+        {IDS_LOAD_RECORD_FAILED, "Can't add the load to the record of loads"},
+        {IDS_LINK_NOT_OPEN, "The link to the controller is not open"},
         {IDS_CUSTOMIZE, "Customize"},
         {ID_CONTROLLER_RECEIVE,
          "Receive current information from controller\nReceive from controller"},

@@ -28,6 +28,10 @@ enum StringId : int {
     IDS_BUSY_CLOSE_APP = 221,
     IDS_BUSY_CLOSE_DOC = 222,
     IDS_BAD_DATA_VALUE = 224,
+    // The record of loads and the links of scripts.
+    IDS_LOAD_CANCELLED = 250,
+    IDS_LOAD_RECORD_FAILED = 251,
+    IDS_LINK_NOT_OPEN = 252,
     IDS_CUSTOMIZE = 20538,
     // The controller's commands: their prompts, the status bar text before the line break and
     // the tool tip after it.

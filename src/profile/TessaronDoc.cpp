@@ -91,12 +91,47 @@ bool CTessaronDoc::OnSend() {
     if (!OnUpdateSend().enabled) {
         return false;
     }
+    return controller::PostSend(Context().controller, PrepareSend());
+}
+
+std::unique_ptr<ProfileTransfer> CTessaronDoc::PrepareSend() {
     if (!ComputeDacCodes(m_bUseCorrection != 0)) {
-        return false;
+        return nullptr;
     }
+    auto transfer = std::make_unique<ProfileTransfer>();
+    transfer->codes = m_codes;
     // The controller is told the low 16 bits of the element count.
-    return controller::PostSend(Context().controller, m_codes,
-                                static_cast<std::uint16_t>(m_nElements & 0xFFFF));
+    transfer->elements = static_cast<std::uint16_t>(m_nElements & 0xFFFF);
+    transfer->load = controller::Describe(*this, "profile", Parameters(),
+                                          m_bUseCorrection != 0 ? m_strCorrectionPath : "");
+    return transfer;
+}
+
+FieldList CTessaronDoc::Parameters() const {
+    const auto flag = [](std::int32_t value) { return FieldValue(value != 0); };
+    const auto integer = [](std::int32_t value) { return FieldValue(std::int64_t{value}); };
+    return {
+        {"elements", integer(m_nElements)},
+        {"dac_digits", integer(m_nDacDigits)},
+        {"aperture", m_dAperture},
+        {"max_phase", m_dMaxPhase},
+        {"low_limit", m_dLowLimit},
+        {"high_limit", m_dHighLimit},
+        {"creation_mode", integer(m_nCreationMode)},
+        {"diopters", m_dDiopters},
+        {"wavelength", m_dWaveLength},
+        {"a0", m_dCoeff[0]},
+        {"a1", m_dCoeff[1]},
+        {"a2", m_dCoeff[2]},
+        {"a3", m_dCoeff[3]},
+        {"use_aperture", flag(m_bUseAperture)},
+        {"limit_jumps", flag(m_bLimitJumps)},
+        {"max_jumps", integer(m_nMaxJumps)},
+        {"min_voltage", flag(m_bMinVoltage)},
+        {"use_correction", flag(m_bUseCorrection)},
+        {"correction_path", m_strCorrectionPath},
+        {"note", m_strNote},
+    };
 }
 
 CommandState CTessaronDoc::OnUpdateSend() const {

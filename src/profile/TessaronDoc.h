@@ -14,6 +14,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -156,6 +157,14 @@ public:
     // cannot be computed (that has been reported).
     bool OnSend();
     CommandState OnUpdateSend() const;
+    // What a Send hands to the worker: the codes (through the correction table when it is
+    // used) with the document's description for the record of loads. Nothing when the codes
+    // cannot be computed (that has been reported).
+    std::unique_ptr<ProfileTransfer> PrepareSend();
+    // The parameters by the names of the listings and records: elements, dac_digits,
+    // aperture, max_phase, low_limit, high_limit, creation_mode, diopters, wavelength, a0..a3,
+    // use_aperture, limit_jumps, max_jumps, min_voltage, use_correction, correction_path, note.
+    FieldList Parameters() const;
 
     // "Clear all data": asks first; on OK every value becomes 0.0 (the count stays).
     void OnClearData();

@@ -1,5 +1,6 @@
 #include "shell/MainFrame.h"
 
+#include "comm/LoadRecord.h"
 #include "framework/Document.h"
 #include "framework/Prompter.h"
 #include "framework/SettingsStore.h"
@@ -382,6 +383,9 @@ void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName("StatusBar");
     const QFontMetrics metrics(bar->font());
+    m_loadPane = new QLabel(bar);
+    m_loadPane->setObjectName("LastLoad");
+    bar->addWidget(m_loadPane);
     m_transferPane = new QLabel(bar);
     m_transferPane->setObjectName(QString::number(ID_INDICATOR_TRANSFER));
     m_transferPane->setMinimumWidth(metrics.horizontalAdvance(FromId(ID_INDICATOR_TRANSFER)) + 8);
@@ -645,6 +649,38 @@ void CMainFrame::AbandonErrorRequests() {
     for (const auto& request : pending) {
         request->Answer(IDOK);
     }
+}
+
+void CMainFrame::CommandFinished(const CommandReport& report) {
+    if (report.loadRecord.empty() && report.recordProblem.empty()) {
+        return;
+    }
+    const QString problem = QString::fromStdString(report.recordProblem);
+    const auto record = jsonout::Json::parse(report.loadRecord, nullptr, false);
+    QString summary;
+    QString file;
+    QString result;
+    if (record.is_object()) {
+        summary = QString::fromStdString(loadrecord::Summary(record));
+        const auto document = record.value("document", jsonout::Json::object());
+        const auto path = document.value("file", jsonout::Json());
+        file = path.is_string()
+                   ? QFileInfo(QString::fromStdString(path.get<std::string>())).fileName()
+                   : tr("(never saved)");
+        result = QString::fromStdString(record.value("result", std::string()));
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, summary, file, result, problem] {
+            if (!summary.isEmpty()) {
+                m_loadPane->setText(tr("Last load: %1, %2").arg(file, result));
+                m_loadPane->setToolTip(summary);
+            }
+            if (!problem.isEmpty()) {
+                m_prompter.MessageBox(problem.toStdString(), MB_OK); // the loads go on
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void CMainFrame::CommandDone(int code) {

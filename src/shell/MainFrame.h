@@ -52,6 +52,8 @@ public:
     // Worker side (called on the worker's thread).
     int ReportError(int stringId, unsigned type) override;
     void CommandDone(int code) override;
+    // Shows the last load in the status bar (and, once, a record that could not be written).
+    void CommandFinished(const CommandReport& report) override;
 
     // What documents need of the frame.
     bool IsLinkOpen() const override;
@@ -68,6 +70,8 @@ public:
     // The tool bar's default buttons in order; nullptr stands for a separator.
     const std::vector<QAction*>& ToolbarButtons() const { return m_buttons; }
     QLabel* TransferPane() const { return m_transferPane; }
+    // The last load of a document: a line of the status bar, its record as the tool tip.
+    QLabel* LoadPane() const { return m_loadPane; }
     // The menu bar's menus as shown now, by title ("&File", "&Edit", ...).
     QStringList MenuTitles() const;
     // The menu resource in use: 128 without a document, else the active document type's.
@@ -121,6 +125,7 @@ private:
     QMdiArea* m_mdiArea = nullptr;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_transferPane = nullptr;
+    QLabel* m_loadPane = nullptr;
     QLabel* m_lockPanes[3] = {};
     std::map<int, QAction*> m_actions;
     std::vector<QAction*> m_buttons;

@@ -119,9 +119,26 @@ bool CLC_VoltDoc::OnSend() {
     if (!OnUpdateSend().enabled) {
         return false;
     }
+    return controller::PostSend(Context().controller, PrepareSend());
+}
+
+std::unique_ptr<ProfileTransfer> CLC_VoltDoc::PrepareSend() {
     BuildOutputCodes();
-    return controller::PostSend(Context().controller, m_codes,
-                                static_cast<std::uint16_t>(UsableElementCount()));
+    auto transfer = std::make_unique<ProfileTransfer>();
+    transfer->codes = m_codes;
+    transfer->elements = static_cast<std::uint16_t>(UsableElementCount());
+    transfer->load = controller::Describe(*this, "volt-phase", Parameters(), "");
+    return transfer;
+}
+
+FieldList CLC_VoltDoc::Parameters() const {
+    const auto integer = [](std::int32_t value) { return FieldValue(std::int64_t{value}); };
+    return {
+        {"elements", integer(m_nElements)}, {"dac_digits", integer(m_nDacDigits)},
+        {"section", integer(m_nSection)},   {"level1", integer(m_nLevel1)},
+        {"level0", integer(m_nLevel0)},     {"ref_voltage", m_dRefVoltage},
+        {"comment", m_strComment},
+    };
 }
 
 CommandState CLC_VoltDoc::OnUpdateSend() const {

@@ -10,6 +10,7 @@
 #include "framework/Document.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,12 @@ public:
     // "Send": builds the codes and hands a copy of them to the controller's worker.
     bool OnSend();
     CommandState OnUpdateSend() const;
+    // What a Send hands to the worker: the codes of BuildOutputCodes with the document's
+    // description for the record of loads.
+    std::unique_ptr<ProfileTransfer> PrepareSend();
+    // The fields by the names of the listings and records: elements, dac_digits, section,
+    // level1, level0, ref_voltage, comment.
+    FieldList Parameters() const;
 
     // "&Apply" of the form: reads the fields in the form's order (elements, digits, section,
     // level 1, level 0, comment, reference voltage), each checked and written into the

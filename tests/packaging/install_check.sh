@@ -129,5 +129,28 @@ if [ -e "$source/docs/user-guide.md" ]; then
   fi
 fi
 
+# The Python module (left out of sanitizer builds) goes where Debian's python3 finds the
+# modules of the prefix, and a user's script imports and uses it from anywhere.
+if [ -d "$build/python/module" ]; then
+  py_check='import tessaron, sys
+p = tessaron.Profile.new(elements=8); p.generate_lens(2.5, 633e-9)
+assert len(p.codes()) == 16, p.codes()
+print(tessaron.__file__)'
+  site=$(/usr/bin/python3 "$source/python/install_path.py" "$prefix")
+  compgen -G "$site/tessaron.cpython-*.so" >/dev/null ||
+    fault "the Python module is not in $site, where python3 looks for $prefix's modules"
+  out=$(cd "$work" && HOME=$work/home XDG_CONFIG_HOME=$work/home/.config PYTHONPATH=$site \
+        /usr/bin/python3 -c "$py_check" 2>&1) &&
+    [[ $out == "$site/"* ]] || fault "python3 does not use the module installed in $site: $out"
+  # Into ~/.local python3 finds it with nothing set.
+  HOME=$work/home cmake --install "$build" --prefix "$work/home/.local" --component python \
+    >"$work/py.log" 2>&1 ||
+    fault "cmake --install of the Python module into ~/.local failed: $(cat "$work/py.log")"
+  out=$(cd "$work" && env -u PYTHONPATH HOME=$work/home XDG_CONFIG_HOME=$work/home/.config \
+        /usr/bin/python3 -c "$py_check" 2>&1) &&
+    [[ $out == "$work/home/.local/"* ]] ||
+    fault "python3 does not find the module installed into ~/.local: $out"
+fi
+
 [ "$failed" -eq 0 ] && echo "installed tree in a fresh prefix: all checks passed"
 exit "$failed"

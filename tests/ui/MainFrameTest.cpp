@@ -3,6 +3,7 @@
 #include "shell/MainFrame.h"
 
 #include "ControllerSimulator.h"
+#include "comm/ProtocolLog.h"
 #include "framework/SettingsStore.h"
 #include "framework/StringTable.h"
 #include "shell/CustomizeSheet.h"
@@ -95,6 +96,8 @@ protected:
     void Start(const std::string& settings = "[Settings]\nCOM_Speed=9\nCOM RxTimeout=300\n",
                bool simulate = true) {
         TempDir::Write(m_dir.File("tessaron.ini"), settings);
+        // The protocol log and the record of loads beside it stay in the test's folder.
+        protolog::SetLogPath(m_dir.File("tessaron.log"));
         AppOptions options;
         options.settingsPath = m_dir.File("tessaron.ini");
         options.simulate = simulate;
@@ -198,6 +201,11 @@ TEST_F(MainFrameTest, ConnectSendDisconnectReachTheControllerWithTheTableCodes) 
     ASSERT_TRUE(WaitUntil([this] { return Idle(); }));
     EXPECT_FALSE(m_frame->IsSending());
     EXPECT_TRUE(m_frame->TransferPane()->text().isEmpty());
+    // The status bar shows the load, its record is the tool tip.
+    ASSERT_TRUE(WaitUntil([this] { return !m_frame->LoadPane()->text().isEmpty(); }));
+    EXPECT_EQ(m_frame->LoadPane()->text(), "Last load: (never saved), done");
+    EXPECT_TRUE(m_frame->LoadPane()->toolTip().contains("  done  (never saved) (volt-phase), 5 "
+                                                        "elements to "));
 
     Trigger(ID_CONTROLLER_CONNECT); // now a disconnect
     ASSERT_TRUE(WaitUntil([this] { return Idle(); }));
