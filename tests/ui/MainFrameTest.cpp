@@ -310,7 +310,7 @@ TEST_F(MainFrameTest, EndsWhileAQueuedCommandIsFailing) {
     Connect();
     m_app->Simulator()->SetFaults({.silent = true});
     m_prompter.ExpectMessages();
-    const ProfileTransfer codes{{32775, 32760}, 1};
+    const ProfileTransfer codes{.codes = {32775, 32760}, .elements = 1, .load = nullptr};
     for (int i = 0; i < kSends; ++i) {
         m_frame->PostToWorker(CMD_SEND_PROFILE, std::make_unique<ProfileTransfer>(codes));
     }
