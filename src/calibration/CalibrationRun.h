@@ -7,6 +7,7 @@
 #include "calibration/MeasurementCsv.h"
 #include "calibration/ResponseCurve.h"
 #include "calibration/Result.h"
+#include "calibration/TableLibrary.h"
 
 #include <cstdint>
 #include <optional>
@@ -20,7 +21,7 @@ struct CalibrationJob {
     CsvOptions csv;              // digits, unit, wrapped
     double maxPhase = 0.0;       // the phase of the table's last entry
     PhaseUnit maxPhaseUnit = PhaseUnit::PartsOfPi;
-    double waveLength = 0.0; // metres
+    double waveLength = 0.0; // metres; required for the record
     std::optional<double> temperature;
     std::string comment;
     FitOptions fit;
@@ -40,5 +41,29 @@ Result<CalibrationOutcome> RunCalibration(const CalibrationJob& job);
 Result<std::vector<std::uint16_t>> TableFromRecord(const CalibrationRecord& record, double maxPhase,
                                                    PhaseUnit unit = PhaseUnit::PartsOfPi,
                                                    const FitOptions& fit = {});
+
+// The figures of a fitted curve for the person, as name and value: "levels" ("64, 0 to
+// 32767"), "outliers", "rms" and "max residual" (radians) and "stroke" (radians and parts of
+// PI). A curve that was not fitted has its levels and stroke only.
+struct FitFigure {
+    std::string name;
+    std::string value;
+};
+std::vector<FitFigure> FitFigures(const ResponseCurve& curve);
+
+// The correction table that the library (a folder of records) gives for a wave length
+// (metres): from the record measured there, or interpolated between its neighbours. The
+// records must be of `digits` DAC digits when digits are given.
+struct LibraryTable {
+    PickedCurve picked; // the curve, its digits, the records used and their description
+    std::vector<std::uint16_t> table;
+};
+Result<LibraryTable> TableFromLibrary(const std::string& folder, double waveLength,
+                                      std::optional<int> digits, double maxPhase,
+                                      PhaseUnit unit = PhaseUnit::PartsOfPi);
+
+// The file name under which the library folder keeps such a table:
+// "table-632.8nm-16digits-2pi.txt".
+std::string LibraryTableName(double waveLength, int digits, double maxPhase);
 
 } // namespace calibration
