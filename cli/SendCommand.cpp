@@ -1,9 +1,8 @@
 #include "SendCommand.h"
 
+#include "LinkOptions.h"
 #include "comm/LC_Protocol.h"
-#include "comm/ProtocolLog.h"
 #include "framework/AsciiText.h"
-#include "framework/NumberText.h"
 #include "framework/StringTable.h"
 #include "profile/TessaronDoc.h"
 #include "volt/LC_VoltDoc.h"
@@ -35,49 +34,6 @@ private:
     Prompter& m_prompter;
 };
 
-// The index (0..3) of a divisor of 1, 2, 4 or 8.
-std::optional<int> DivisorIndex(const std::string& text) {
-    const auto value = numtext::ParseInt(text);
-    for (int index = 0; value && index < 4; ++index) {
-        if (*value == 1 << index) {
-            return index;
-        }
-    }
-    return std::nullopt;
-}
-
-// A line speed the controller knows, in baud.
-std::optional<int> KnownBaud(const std::string& text) {
-    const auto baud = numtext::ParseInt(text);
-    for (int index = 0; baud && BaudFromIndex(index); ++index) {
-        if (*BaudFromIndex(index) == *baud) {
-            return baud;
-        }
-    }
-    return std::nullopt;
-}
-
-// A receive time-out in milliseconds, from 1 on.
-std::optional<int> TimeoutMs(const std::string& text) {
-    const auto ms = numtext::ParseInt(text);
-    return ms && *ms >= 1 ? ms : std::nullopt;
-}
-
-// An option whose value `read` converts into `value`; a value it cannot read is a usage
-// error, "--speed: " followed by `refusal` and the text given.
-CLI::Option* AddConverted(CLI::App& command, const std::string& name, std::optional<int>& value,
-                          std::optional<int> (*read)(const std::string&),
-                          const std::string& placeholder, const std::string& refusal,
-                          const std::string& help) {
-    return command
-        .add_option_function<std::string>(
-            name, [&value, read](const std::string& text) { value = read(text); }, help)
-        ->type_name(placeholder)
-        ->check(Check([read, refusal](const std::string& text) {
-            return read(text) ? std::string() : refusal + ", not '" + text + "'";
-        }));
-}
-
 bool IsVolt(const std::string& path) {
     const std::string tail =
         asciitext::ToLower(path.size() >= 3 ? path.substr(path.size() - 3) : path);
@@ -108,16 +64,11 @@ std::unique_ptr<ProfileTransfer> TransferOf(CliContext& context, const std::stri
 
 struct SendArgs {
     std::string file;
-    LinkOverrides overrides;
-    std::optional<std::string> log;
+    LinkArgs link;
 };
 
 int RunSend(CliContext& context, const SendArgs& args) {
-    LinkOverrides overrides = args.overrides;
-    if (args.log) {
-        protolog::SetLogPath(*args.log);
-        overrides.log = true;
-    }
+    const LinkOverrides overrides = args.link.Apply();
     auto transfer = TransferOf(context, args.file);
     if (!transfer) {
         return kExitRefused;
@@ -145,26 +96,12 @@ int RunSend(CliContext& context, const SendArgs& args) {
 
 Command AddSendCommand(CLI::App& tool) {
     auto args = std::make_shared<SendArgs>();
-    LinkOverrides& link = args->overrides;
     CLI::App& command =
-        AddCommand(tool, "send",
-                   "send FILE.lcp|FILE.vf [--port PATH] [--speed BAUD] [--timeout MS]\n"
-                   "[--log PATH] [--line-div 1|2|4|8] [--frame-div 1|2|4|8]",
+        AddCommand(tool, "send", std::string("send FILE.lcp|FILE.vf ") + kLinkSynopsis,
                    "Connects to the controller, loads the parameters and the codes a Send would\n"
                    "transmit, and disconnects. Options not given come from the settings file;\n"
                    "--log writes the protocol log to PATH.");
     AddArgument(command, "FILE", args->file, "a profile (.lcp) or a volt-phase table (.vf)");
-    AddText(command, "--port", link.device, "PATH", "the serial device");
-    AddConverted(command, "--speed", link.baud, KnownBaud, "BAUD",
-                 "the speed is one of 1200 2400 4800 9600 14400 19200 38400 56000 57600 115200",
-                 "the line speed");
-    AddConverted(command, "--timeout", link.rxTimeoutMs, TimeoutMs, "MS",
-                 "the time-out is a number of milliseconds from 1 on",
-                 "the wait for one reply byte");
-    AddText(command, "--log", args->log, "PATH", "append the protocol log to PATH");
-    AddConverted(command, "--line-div", link.lineDivisorIndex, DivisorIndex, "1|2|4|8",
-                 "a divisor is 1, 2, 4 or 8", "the line divisor");
-    AddConverted(command, "--frame-div", link.frameDivisorIndex, DivisorIndex, "1|2|4|8",
-                 "a divisor is 1, 2, 4 or 8", "the frame divisor");
+    AddLinkOptions(command, args->link);
     return {&command, [args](CliContext& context) { return RunSend(context, *args); }};
 }
