@@ -8,27 +8,33 @@
 namespace calibration {
 
 Result<CalibrationOutcome> RunCalibration(const CalibrationJob& job) {
-    // The wave length goes into the record; a table alone does not need it.
-    if (!job.recordPath.empty() && (!(job.waveLength > 0.0) || !std::isfinite(job.waveLength))) {
-        return Refuse("The wave length must be a number above 0.");
-    }
     auto measurement = ReadMeasurementCsv(job.measurementPath, job.csv);
     if (!measurement) {
         return Refuse(measurement.Message());
     }
+    return CalibrateMeasurement(*measurement, job, job.measurementPath + ": ");
+}
+
+Result<CalibrationOutcome> CalibrateMeasurement(const Measurement& measurement,
+                                                const CalibrationJob& job,
+                                                const std::string& source) {
+    // The wave length goes into the record; a table alone does not need it.
+    if (!job.recordPath.empty() && (!(job.waveLength > 0.0) || !std::isfinite(job.waveLength))) {
+        return Refuse("The wave length must be a number above 0.");
+    }
     FitOptions fit = job.fit;
     fit.duplicateTolerance = job.csv.duplicateTolerance;
-    auto curve = ResponseCurve::Fit(*measurement, fit);
+    auto curve = ResponseCurve::Fit(measurement, fit);
     if (!curve) {
-        return Refuse(job.measurementPath + ": " + curve.Message());
+        return Refuse(source + curve.Message());
     }
-    auto table = curve->BuildTable(measurement->digits, job.maxPhase, job.maxPhaseUnit);
+    auto table = curve->BuildTable(measurement.digits, job.maxPhase, job.maxPhaseUnit);
     if (!table) {
         return Refuse(table.Message());
     }
     CalibrationOutcome outcome{
         *curve, std::move(*table),
-        MakeRecord(*measurement, *curve, job.waveLength, job.temperature, job.comment)};
+        MakeRecord(measurement, *curve, job.waveLength, job.temperature, job.comment)};
     if (!job.recordPath.empty()) {
         const auto written = WriteRecord(job.recordPath, outcome.record);
         if (!written) {
@@ -36,8 +42,7 @@ Result<CalibrationOutcome> RunCalibration(const CalibrationJob& job) {
         }
     }
     if (!job.tablePath.empty()) {
-        const auto written =
-            WriteCorrectionTable(job.tablePath, outcome.table, measurement->digits);
+        const auto written = WriteCorrectionTable(job.tablePath, outcome.table, measurement.digits);
         if (!written) {
             return Refuse(written.Message() +
                           (job.recordPath.empty()

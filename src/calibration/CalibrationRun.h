@@ -36,6 +36,11 @@ struct CalibrationOutcome {
 };
 
 Result<CalibrationOutcome> RunCalibration(const CalibrationJob& job);
+// The same for readings at hand (the job's measurement path and CSV reading unused but for
+// the duplicate tolerance); a refusal of the fit begins with `source` ("measured.csv: ").
+Result<CalibrationOutcome> CalibrateMeasurement(const Measurement& measurement,
+                                                const CalibrationJob& job,
+                                                const std::string& source = "");
 
 // The table a stored record gives for a maximum phase (in `unit`).
 Result<std::vector<std::uint16_t>> TableFromRecord(const CalibrationRecord& record, double maxPhase,

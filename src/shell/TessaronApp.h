@@ -41,6 +41,8 @@ class CTessaronApp : public QObject {
     Q_OBJECT
 
 public:
+    // What the documents and tool windows get of the program: settings, messages, the link.
+    AppContext& Context() { return *m_context; }
     // `prompter` replaces the window program's message boxes and file dialogs (tests);
     // null uses the real ones.
     explicit CTessaronApp(AppOptions options, Prompter* prompter = nullptr);
