@@ -105,4 +105,17 @@ std::string LibraryTableName(double waveLength, int digits, double maxPhase) {
            "digits-" + numtext::FormatGeneral(maxPhase, 6) + "pi.txt";
 }
 
+Result<LibraryTableFile> WriteLibraryTable(const std::string& folder, double waveLength, int digits,
+                                           double maxPhase) {
+    auto made = TableFromLibrary(folder, waveLength, digits, maxPhase);
+    if (!made) {
+        return Refuse(made.Message());
+    }
+    const std::string path = folder + "/" + LibraryTableName(waveLength, digits, maxPhase);
+    if (const auto written = WriteCorrectionTable(path, made->table, digits); !written) {
+        return Refuse(written.Message());
+    }
+    return LibraryTableFile{path, made->picked.description};
+}
+
 } // namespace calibration

@@ -71,4 +71,13 @@ Result<LibraryTable> TableFromLibrary(const std::string& folder, double waveLeng
 // "table-632.8nm-16digits-2pi.txt".
 std::string LibraryTableName(double waveLength, int digits, double maxPhase);
 
+// The library's table for a profile: made as TableFromLibrary makes it and written into the
+// library folder under LibraryTableName, where a profile can keep using it.
+struct LibraryTableFile {
+    std::string path;
+    std::string description; // which record(s), and whether interpolated
+};
+Result<LibraryTableFile> WriteLibraryTable(const std::string& folder, double waveLength, int digits,
+                                           double maxPhase);
+
 } // namespace calibration

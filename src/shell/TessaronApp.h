@@ -20,6 +20,7 @@
 class CMainFrame;
 class DocumentFrame;
 class ControllerSimulator;
+class LcResponder;
 class DeferringPrompter;
 class DocTemplate;
 class Prompter;
@@ -135,6 +136,9 @@ private:
     RecentFileList m_recentFiles;
     std::vector<std::unique_ptr<DocTemplate>> m_templates;
     std::unique_ptr<AppContext> m_context;
+    // The simulator's liquid crystal (--simulate-phases), called on the simulator's thread;
+    // declared first, so that it outlives the simulator.
+    std::unique_ptr<LcResponder> m_liquidCrystal;
     std::unique_ptr<ControllerSimulator> m_simulator;
     std::unique_ptr<CMainFrame> m_mainFrame;
     std::vector<std::unique_ptr<OpenDocument>> m_documents;

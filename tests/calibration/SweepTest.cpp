@@ -1,13 +1,14 @@
 // The sweep against a fake link and the phase sources: the plan's checks, the patterns, stops
 // that keep what was measured, and the lines an instrument script appends to its file.
 #include "calibration/Sweep.h"
-#include "framework/Document.h"
 
 #include "calibration/PhaseSources.h"
+#include "framework/Document.h"
 #include "framework/SettingsStore.h"
 #include "support/FakePrompter.h"
 #include "support/TempDir.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -54,35 +55,22 @@ protected:
 };
 
 TEST_F(SweepTest, PlansOutsideTheControllersRangeAreRefused) {
-    const std::pair<SweepPlan, std::string> cases[] = {
-        {[] {
-             auto p = Plan({1});
-             p.digits = 17;
-             return p;
-         }(),
-         "10 to 16 digits"},
-        {[] {
-             auto p = Plan({1});
-             p.elements = 0;
-             return p;
-         }(),
-         "1 to 512 elements"},
-        {[] {
-             auto p = Plan({1});
-             p.section = 9;
-             return p;
-         }(),
-         "no room for the reference"},
-        {[] {
-             auto p = Plan({1});
-             p.referenceLevel = 2048;
-             return p;
-         }(),
+    // what is changed in a sound plan, what the message says
+    const std::pair<std::function<void(SweepPlan&)>, std::string> cases[] = {
+        {[](SweepPlan& p) { p.digits = 17; }, "10 to 16 digits"},
+        {[](SweepPlan& p) { p.elements = 0; }, "1 to 512 elements"},
+        {[](SweepPlan& p) { p.section = 9; }, "no room for the reference"},
+        {[](SweepPlan& p) { p.referenceLevel = 2048; },
          "reference level 2048 is outside the DAC range 0 to 2047"},
-        {Plan({0, -1}), "level -1 is outside"},
-        {Plan({}), "no level"},
+        {[](SweepPlan& p) {
+             p.levels = {0, -1};
+         },
+         "level -1 is outside"},
+        {[](SweepPlan& p) { p.levels.clear(); }, "no level"},
     };
-    for (const auto& [plan, message] : cases) {
+    for (const auto& [change, message] : cases) {
+        SweepPlan plan = Plan({1});
+        change(plan);
         const auto made = MakePatterns(context, plan);
         ASSERT_FALSE(made.Ok());
         EXPECT_NE(made.Message().find(message), std::string::npos) << made.Message();

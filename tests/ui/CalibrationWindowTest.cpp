@@ -83,8 +83,9 @@ protected:
 
     TempDir dir;
     FakePrompter prompter;
-    std::unique_ptr<CTessaronApp> app;
+    // Declared before the program, so that it outlives the simulator that calls it.
     std::unique_ptr<LcResponder> lc;
+    std::unique_ptr<CTessaronApp> app;
 };
 
 // A whole sweep with the phases from the instrument's file: every level is read, the curve is
