@@ -66,6 +66,11 @@ void ResponsePlot::Draw(QPainter& painter, const QRect& area) const {
         response.series.push_back({tr("fitted"), m_curveLevels, m_curvePhases, Qt::black,
                                    plot::Mark::Line, Qt::SolidLine, 1.0});
     }
+    if (!m_curveLevels.empty()) {
+        // Both charts span the fitted range, so that a residual stands under its reading.
+        response.x.min = m_curveLevels.front();
+        response.x.max = m_curveLevels.back();
+    }
     plot::Draw(painter, QRectF(area.left(), area.top(), area.width(), split - area.top()),
                response);
 
@@ -75,11 +80,8 @@ void ResponsePlot::Draw(QPainter& painter, const QRect& area) const {
     residuals.y.label = tr("rad");
     residuals.legend = false;
     residuals.emptyNote = tr("No fit yet (4 levels or more)");
-    if (!m_curveLevels.empty()) {
-        // The x axis of the response, so the two charts line up.
-        residuals.x.min = m_curveLevels.front();
-        residuals.x.max = m_curveLevels.back();
-    }
+    residuals.x.min = response.x.min;
+    residuals.x.max = response.x.max;
     residuals.series.push_back({{},
                                 m_residualLevels,
                                 m_residuals,
