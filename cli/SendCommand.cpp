@@ -1,7 +1,7 @@
 #include "SendCommand.h"
 
+#include "LinkOptions.h"
 #include "comm/LC_Protocol.h"
-#include "comm/LinkOptions.h"
 #include "comm/LoadRecord.h"
 #include "framework/AsciiText.h"
 #include "framework/StringTable.h"
@@ -44,21 +44,6 @@ private:
     Prompter& m_prompter;
 };
 
-// An option whose value `read` converts into `value`; a value it cannot read is a usage
-// error, "--speed: " followed by `refusal` and the text given.
-CLI::Option* AddConverted(CLI::App& command, const std::string& name, std::optional<int>& value,
-                          std::optional<int> (*read)(const std::string&),
-                          const std::string& placeholder, const std::string& refusal,
-                          const std::string& help) {
-    return command
-        .add_option_function<std::string>(
-            name, [&value, read](const std::string& text) { value = read(text); }, help)
-        ->type_name(placeholder)
-        ->check(Check([read, refusal](const std::string& text) {
-            return read(text) ? std::string() : refusal + ", not '" + text + "'";
-        }));
-}
-
 bool IsVolt(const std::string& path) {
     const std::string tail =
         asciitext::ToLower(path.size() >= 3 ? path.substr(path.size() - 3) : path);
@@ -77,17 +62,12 @@ std::unique_ptr<ProfileTransfer> TransferOf(CliContext& context, const std::stri
 
 struct SendArgs {
     std::string file;
-    LinkOverrides overrides;
-    std::optional<std::string> log;
+    LinkArgs link;
     bool json = false;
 };
 
 int RunSend(CliContext& context, const SendArgs& args) {
-    LinkOverrides overrides = args.overrides;
-    if (args.log) {
-        overrides.logPath = *args.log;
-        overrides.log = true;
-    }
+    const LinkOverrides overrides = args.link.Apply();
     auto transfer = TransferOf(context, args.file);
     if (!transfer) {
         return kExitRefused;
@@ -119,26 +99,14 @@ int RunSend(CliContext& context, const SendArgs& args) {
 
 Command AddSendCommand(CLI::App& tool) {
     auto args = std::make_shared<SendArgs>();
-    LinkOverrides& link = args->overrides;
-    CLI::App& command =
-        AddCommand(tool, "send",
-                   "send FILE.lcp|FILE.vf [--port PATH] [--speed BAUD] [--timeout MS]\n"
-                   "[--log PATH] [--line-div 1|2|4|8] [--frame-div 1|2|4|8] [--json]",
-                   "Connects to the controller, loads the parameters and the codes a Send would\n"
-                   "transmit, and disconnects. Options not given come from the settings file;\n"
-                   "--log writes the protocol log to PATH. Every load is added to the record of\n"
-                   "loads, tessaron-loads.jsonl beside the protocol log (see 'loads').");
+    CLI::App& command = AddCommand(
+        tool, "send", std::string("send FILE.lcp|FILE.vf ") + kLinkSynopsis + " [--json]",
+        "Connects to the controller, loads the parameters and the codes a Send would\n"
+        "transmit, and disconnects. Options not given come from the settings file;\n"
+        "--log writes the protocol log to PATH. Every load is added to the record of\n"
+        "loads, tessaron-loads.jsonl beside the protocol log (see 'loads').");
     AddArgument(command, "FILE", args->file, "a profile (.lcp) or a volt-phase table (.vf)");
-    AddText(command, "--port", link.device, "PATH", "the serial device");
-    AddConverted(command, "--speed", link.baud, linkoptions::KnownBaud, "BAUD",
-                 linkoptions::kSpeedRefusal, "the line speed");
-    AddConverted(command, "--timeout", link.rxTimeoutMs, linkoptions::TimeoutMs, "MS",
-                 linkoptions::kTimeoutRefusal, "the wait for one reply byte");
-    AddText(command, "--log", args->log, "PATH", "append the protocol log to PATH");
-    AddConverted(command, "--line-div", link.lineDivisorIndex, linkoptions::DivisorIndex, "1|2|4|8",
-                 linkoptions::kDivisorRefusal, "the line divisor");
-    AddConverted(command, "--frame-div", link.frameDivisorIndex, linkoptions::DivisorIndex,
-                 "1|2|4|8", linkoptions::kDivisorRefusal, "the frame divisor");
+    AddLinkOptions(command, args->link);
     command.add_flag("--json", args->json,
                      "print the load's record (a JSON object, see docs/json.md) instead");
     return {&command, [args](CliContext& context) { return RunSend(context, *args); }};

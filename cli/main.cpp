@@ -1,4 +1,5 @@
 // tessaron-cli: profiles from the command line, for scripts and for benches without a screen.
+#include "CalibrateCommands.h"
 #include "Command.h"
 #include "LoadsCommand.h"
 #include "ProfileCommands.h"
@@ -28,6 +29,9 @@ int main(int argc, char** argv) {
     }
     commands.push_back(AddSendCommand(tool));
     commands.push_back(AddLoadsCommand(tool));
+    for (Command& command : AddCalibrateCommands(tool)) {
+        commands.push_back(std::move(command));
+    }
     // Set after the commands, so that only the tool's own help ends with it.
     tool.footer("Exit status: 0 done, 1 refused (the program's message on standard error),\n"
                 "2 usage error. A refused command writes no file.\n"

@@ -268,6 +268,11 @@ void ControllerSimulator::SetRecordFile(const std::string& path) {
     m_recordPath = path;
 }
 
+void ControllerSimulator::SetLoadListener(LoadListener listener) {
+    std::lock_guard lock(m_mutex);
+    m_loadListener = std::move(listener);
+}
+
 std::vector<std::vector<std::uint8_t>> ControllerSimulator::Transmissions() const {
     std::lock_guard lock(m_mutex);
     return m_transmissions;
@@ -468,6 +473,12 @@ ControllerSimulator::Outcome ControllerSimulator::Decide(const std::vector<std::
         file.flush();
         if (!file) {
             m_problems.push_back("the record file " + m_recordPath + " could not be written");
+        }
+    }
+    if (!recordText.empty() && m_loadListener && !m_commands.empty() &&
+        m_commands.back().letter == 'S' && m_commands.back().complete) {
+        if (auto problem = m_loadListener(m_commands.back())) {
+            m_problems.push_back(std::move(*problem));
         }
     }
     return outcome;

@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -119,6 +120,10 @@ public:
     void SetPace(int baud);
     // Appends every finished command, decoded, to this text file (empty: none).
     void SetRecordFile(const std::string& path);
+    // Called with every load-profile command once its EOT is accepted, on the serving thread
+    // before the acknowledgement goes out; a problem it returns is recorded in Problems().
+    using LoadListener = std::function<std::optional<std::string>(const Command&)>;
+    void SetLoadListener(LoadListener listener);
 
     // What arrived so far.
     std::vector<std::vector<std::uint8_t>> Transmissions() const;
@@ -172,6 +177,7 @@ private:
     int m_tries = 0;     // identical transmissions in a row
     int m_baud = 0;
     std::string m_recordPath;
+    LoadListener m_loadListener;
     std::vector<std::vector<std::uint8_t>> m_transmissions;
     std::vector<Command> m_commands;
     std::vector<std::string> m_problems;

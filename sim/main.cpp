@@ -1,7 +1,10 @@
 // tessaron-sim: the controller simulator as a program of its own. It prints the device path
 // to give the program (for example to tessaron-cli send's --port), serves until interrupted and
-// then sums up what it saw.
+// then sums up what it saw. With --phase-out a liquid crystal answers every two-level pattern
+// with its phase step, so a calibration sweep runs without a bench.
 #include "ControllerSimulator.h"
+#include "LcResponder.h"
+#include "framework/NumberText.h"
 
 #include <CLI/CLI.hpp>
 #include <charconv>
@@ -47,6 +50,24 @@ void AddCount(CLI::App& app, const std::string& name, int& value, int least,
         ->check(CLI::Validator(refusal, ""));
 }
 
+// An option taking a number from `least` to `most` into `value`; anything else is a usage
+// error.
+void AddNumber(CLI::App& app, const std::string& name, double& value, double least, double most,
+               const std::string& placeholder, const std::string& help) {
+    const auto refusal = [least, most](std::string& text) {
+        const auto number = numtext::ParseDouble(text);
+        if (number && *number >= least && *number <= most) {
+            return std::string();
+        }
+        return "takes a number from " + numtext::FormatGeneral(least) + " to " +
+               numtext::FormatGeneral(most) + ", not \"" + text + "\"";
+    };
+    app.add_option_function<std::string>(
+           name, [&value](const std::string& text) { value = *numtext::ParseDouble(text); }, help)
+        ->type_name(placeholder)
+        ->check(CLI::Validator(refusal, ""));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -60,13 +81,33 @@ int main(int argc, char** argv) {
     app.set_help_flag("-h,--help", "show this text");
     app.get_formatter()->column_width(23);
     app.get_formatter()->label("Usage", "usage");
-    app.footer("A step is one transmission: ENQ, EOT, a frame or a run of stray bytes.");
+    app.footer("A step is one transmission: ENQ, EOT, a frame or a run of stray bytes.\n"
+               "The liquid crystal of --phase-out is a 5 um cell of birefringence\n"
+               "0.16 + 8e-15/M^2 with a sigmoid response over the DAC's levels; at 633 nm its\n"
+               "phase rises by 8.93 rad from the lowest level to the highest.");
     // A count given twice counts as given last.
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     AddCount(app, "--pace", pace, 1, "BAUD",
              "answer as slowly as a line of BAUD would carry the bytes");
     app.add_option("--record", record, "append every finished command, decoded, to FILE")
         ->type_name("FILE");
+    std::string phaseOut;
+    double lcWaveLength = 633e-9;
+    double lcNoise = 0.0;
+    int lcSeed = 1;
+    CLI::Option* phaseOption =
+        app.add_option("--phase-out", phaseOut,
+                       "a liquid crystal answers each loaded two-level pattern: its phase\n"
+                       "step (radians) is appended to FILE as a line \"level,phase\"")
+            ->type_name("FILE");
+    AddNumber(app, "--lc-wavelength", lcWaveLength, 100e-9, 20000e-9, "M",
+              "the wave length of --phase-out, metres (default 6.33e-07)");
+    AddNumber(app, "--lc-noise", lcNoise, 0.0, 10.0, "RAD",
+              "Gaussian noise of --phase-out's phases, radians (default 0)");
+    AddCount(app, "--lc-seed", lcSeed, 0, "N", "seed of that noise (default 1)");
+    for (const char* name : {"--lc-wavelength", "--lc-noise", "--lc-seed"}) {
+        app.get_option(name)->needs(phaseOption);
+    }
     app.add_flag("--silent", faults.silent, "never answer");
     AddCount(app, "--silent-after", faults.silentAfterSteps, 0, "N",
              "answer the first N steps, then never again");
@@ -133,6 +174,13 @@ int main(int argc, char** argv) {
         sim.SetFaults(faults);
         sim.SetPace(pace);
         sim.SetRecordFile(record);
+        std::optional<LcResponder> lc;
+        if (!phaseOut.empty()) {
+            lc.emplace(calibration::LiquidCrystalModel{}, lcWaveLength, lcNoise,
+                       static_cast<std::uint64_t>(lcSeed), phaseOut);
+            sim.SetLoadListener(
+                [&lc](const ControllerSimulator::Command& command) { return lc->OnLoad(command); });
+        }
         sim.Start();
         std::cout << sim.SlavePath() << std::endl;
 

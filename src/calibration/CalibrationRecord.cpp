@@ -260,8 +260,9 @@ Result<Done> WriteRecord(const std::string& path, const CalibrationRecord& recor
     if (!reread) {
         return Refuse("The calibration record was not written: " + reread.Message());
     }
-    if (!safefile::WriteAtomically(path, text)) {
-        return Refuse("Can't write the calibration record " + path + ".");
+    int error = 0;
+    if (!safefile::WriteAtomically(path, text, &error)) {
+        return Refuse("Can't write the calibration record " + safefile::Detail(path, error) + ".");
     }
     return Done{};
 }

@@ -36,8 +36,9 @@ Result<Done> WriteCorrectionTable(const std::string& path, const std::vector<std
         return Refuse("The correction table holds levels beyond the DAC range 0 to " +
                       std::to_string(entries - 1) + "; nothing was written.");
     }
-    if (!safefile::WriteAtomically(path, text)) {
-        return Refuse("Can't write the correction table " + path + ".");
+    int error = 0;
+    if (!safefile::WriteAtomically(path, text, &error)) {
+        return Refuse("Can't write the correction table " + safefile::Detail(path, error) + ".");
     }
     return Done{};
 }

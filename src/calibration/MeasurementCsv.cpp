@@ -4,6 +4,7 @@
 #include "framework/SafeFile.h"
 
 #include <cctype>
+#include <charconv>
 
 namespace calibration {
 
@@ -26,38 +27,44 @@ std::string Quoted(std::string_view text) {
     return "\"" + std::string(text.substr(0, kShown)) + (text.size() > kShown ? "...\"" : "\"");
 }
 
-// A header "level,phase" with an optional unit after "phase": the unit, or a message.
-struct Header {
-    std::optional<PhaseUnit> unit;
-    std::string error;
-};
+} // namespace
 
-Header ParseHeader(std::string_view line, int lineNumber) {
+std::string UnitMismatch(int lineNumber, PhaseUnit named, PhaseUnit asked) {
+    return "Line " + std::to_string(lineNumber) + ": the file gives its phases in " +
+           std::string(UnitWords(named)) + ", but " + std::string(UnitWords(asked)) +
+           " were asked.";
+}
+
+std::optional<std::string> ParseHeader(std::string_view line, int lineNumber,
+                                       std::optional<PhaseUnit>& unit) {
+    unit.reset();
     const auto comma = line.find(',');
     const std::string_view second = Trim(line.substr(comma + 1));
     const std::string where = "Line " + std::to_string(lineNumber) + ": ";
-    if (Trim(line.substr(0, comma)).size() != 5 || !StartsWithWord(second, "phase")) {
-        return {std::nullopt, where + "the header " + Quoted(line) + " is not \"level,phase\"."};
+    if (comma == std::string_view::npos || Trim(line.substr(0, comma)).size() != 5 ||
+        !StartsWithWord(second, "phase")) {
+        return where + "the header " + Quoted(line) + " is not \"level,phase\".";
     }
     const std::string_view rest = Trim(second.substr(5));
     if (rest.empty()) {
-        return {};
+        return std::nullopt;
     }
     const char close = rest.front() == '[' ? ']' : rest.front() == '(' ? ')' : '\0';
     if (close == '\0' || rest.back() != close) {
-        return {std::nullopt, where + "the header " + Quoted(line) +
-                                  " is not \"level,phase\" with a unit such as \"[rad]\"."};
+        return where + "the header " + Quoted(line) +
+               " is not \"level,phase\" with a unit such as \"[rad]\".";
     }
     const std::string_view name = Trim(rest.substr(1, rest.size() - 2));
-    const auto unit = ParseUnit(name);
+    unit = ParseUnit(name);
     if (!unit) {
-        return {std::nullopt,
-                where + "the unit " + Quoted(name) + " is none of rad, waves and pi."};
+        return where + "the unit " + Quoted(name) + " is none of rad, waves and pi.";
     }
-    return {unit, {}};
+    return std::nullopt;
 }
 
-} // namespace
+bool IsHeaderLine(std::string_view line) {
+    return StartsWithWord(Trim(line), "level");
+}
 
 std::string_view Trim(std::string_view text) {
     const auto isSpace = [](char c) {
@@ -127,18 +134,15 @@ Result<Measurement> ParseMeasurementCsv(std::string_view text, const CsvOptions&
         if (line.empty() || line.front() == '#') {
             continue;
         }
-        if (first && StartsWithWord(line, "level")) {
-            const Header header = ParseHeader(line, lineNumber);
-            if (!header.error.empty()) {
-                return Refuse(header.error);
+        if (first && IsHeaderLine(line)) {
+            std::optional<PhaseUnit> named;
+            if (const auto error = ParseHeader(line, lineNumber, named)) {
+                return Refuse(*error);
             }
-            if (header.unit && unit && *header.unit != *unit) {
-                return Refuse("Line " + std::to_string(lineNumber) +
-                              ": the file gives its phases in " +
-                              std::string(UnitWords(*header.unit)) + ", but " +
-                              std::string(UnitWords(*unit)) + " were asked.");
+            if (named && unit && *named != *unit) {
+                return Refuse(UnitMismatch(lineNumber, *named, *unit));
             }
-            unit = header.unit ? header.unit : unit;
+            unit = named ? named : unit;
             first = false;
             continue;
         }
@@ -167,6 +171,30 @@ Result<Measurement> ReadMeasurementCsv(const std::string& path, const CsvOptions
         return Refuse(path + ": " + m.Message());
     }
     return m;
+}
+
+std::string FormatMeasurementCsv(const Measurement& measurement, const std::string& comment) {
+    std::string text;
+    for (const std::string_view line : SplitLines(comment)) {
+        text += "# " + std::string(line) + "\n";
+    }
+    text += "level,phase[" + std::string(UnitName(measurement.unit)) + "]\n";
+    for (const MeasuredPoint& p : measurement.points) {
+        // The shortest text that reads back as the same number.
+        char phase[32];
+        const auto end = std::to_chars(phase, phase + sizeof phase, p.phase).ptr;
+        text += std::to_string(p.level) + "," + std::string(phase, end) + "\n";
+    }
+    return text;
+}
+
+Result<Done> WriteMeasurementCsv(const std::string& path, const Measurement& measurement,
+                                 const std::string& comment) {
+    int error = 0;
+    if (!safefile::WriteAtomically(path, FormatMeasurementCsv(measurement, comment), &error)) {
+        return Refuse("Can't write the readings " + safefile::Detail(path, error) + ".");
+    }
+    return Done{};
 }
 
 } // namespace calibration

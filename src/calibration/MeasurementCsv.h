@@ -38,6 +38,23 @@ Result<Measurement> ReadMeasurementCsv(const std::string& path, const CsvOptions
 std::optional<std::string> ParseReading(std::string_view line, int lineNumber,
                                         MeasuredPoint& point);
 
+// A header line "level,phase", with or without a unit ("level,phase[waves]"): the message
+// when it is not one; `unit` receives the unit it names (nothing when it names none).
+std::optional<std::string> ParseHeader(std::string_view line, int lineNumber,
+                                       std::optional<PhaseUnit>& unit);
+// Whether a line is meant as that header (it begins with the word "level").
+bool IsHeaderLine(std::string_view line);
+// The refusal of a header that names another unit than the one asked.
+std::string UnitMismatch(int lineNumber, PhaseUnit named, PhaseUnit asked);
+
+// The text of a measurement in this form: the comment lines (each after "# "), the header with
+// the measurement's unit, then one reading a line, every phase written so that it reads back
+// exactly.
+std::string FormatMeasurementCsv(const Measurement& measurement, const std::string& comment = "");
+// Writes that text atomically; a failure leaves an existing file as it was.
+Result<Done> WriteMeasurementCsv(const std::string& path, const Measurement& measurement,
+                                 const std::string& comment = "");
+
 // The lines of a text: without line breaks (LF or CR LF), a leading UTF-8 byte order mark
 // dropped.
 std::vector<std::string_view> SplitLines(std::string_view text);

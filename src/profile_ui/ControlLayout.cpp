@@ -29,6 +29,7 @@ const ControlAnchor kProfileFormAnchors[kProfileFormAnchorCount] = {
     {IDC_DATA_LABEL,       o, X, o, o,   o,     o,     o,      o,     0},
     {IDC_APPLY,            o, X, o, X,   o,     o,     o,      o,     0},
     {IDC_BROWSE,           o, X, o, X,   o,     o,     o,      o,     0},
+    {IDC_FROM_LIBRARY,     o, X, o, X,   o,     o,     o,      o,     0},
     {IDC_APPLY_FRAME,      o, X, o, X,   o,     o,     o,      o,     0},
     {IDC_PARAMS_GROUP,     X, X, o, X,   X,     o,     o,      o,     0},
     {IDC_USE_CORRECTION,   X, X, o, X,   o,     o,     o,      o,     0},

@@ -24,7 +24,7 @@ struct ControlAnchor {
 };
 
 // The anchoring table of the profile editor's form, in the order its controls are arranged.
-inline constexpr int kProfileFormAnchorCount = 35;
+inline constexpr int kProfileFormAnchorCount = 36;
 extern const ControlAnchor kProfileFormAnchors[kProfileFormAnchorCount];
 
 // A rectangle by its edges; right and bottom lie just outside it (width = right - left).

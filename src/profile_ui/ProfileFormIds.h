@@ -40,6 +40,7 @@ enum ProfileFormId : int {
     IDC_BROWSE = 1034,          // "Browse"
     IDC_APPLY_FRAME = 1035,     // the frame around "&Apply"
     IDC_APPLY = 1036,           // "&Apply"
+    IDC_FROM_LIBRARY = 1037,    // "From library": the calibration library's table
     IDC_DATA_LIST = 1041,       // the data list
     IDC_GRAPH = 1049,           // the profile graph
 };

@@ -1,5 +1,6 @@
 #include "profile_ui/TessaronView.h"
 
+#include "calibration/CalibrationRun.h"
 #include "framework/NumberText.h"
 #include "framework/Prompter.h"
 #include "graphs/GraphicWnd.h"
@@ -189,7 +190,11 @@ void CTessaronView::CreateControls() {
     m_editAperture = edit(IDC_APERTURE, false, 158, 216, 40, 14);
     m_useCorrection = new QCheckBox(QStringLiteral("Use Correction Table"), this);
     place(m_useCorrection, IDC_USE_CORRECTION, 224, 202, 83, 10);
-    m_editPath = readout(IDC_CORRECTION_PATH, 224, 216, 114, 14);
+    m_editPath = readout(IDC_CORRECTION_PATH, 224, 216, 64, 14);
+    QPushButton* fromLibrary = button(new QPushButton(QStringLiteral("From library"), this),
+                                      IDC_FROM_LIBRARY, 290, 216, 49, 14);
+    fromLibrary->setToolTip(QStringLiteral(
+        "Use the calibration library's correction table for the profile's wave length"));
     m_editPath->setEnabled(false);
     m_browse =
         button(new QPushButton(QStringLiteral("Browse"), this), IDC_BROWSE, 341, 216, 36, 14);
@@ -240,6 +245,7 @@ void CTessaronView::CreateControls() {
     connect(m_apply, &QPushButton::clicked, this, &CTessaronView::OnApply);
     connect(m_useCorrection, &QCheckBox::clicked, this, &CTessaronView::OnUseCorrection);
     connect(m_browse, &QPushButton::clicked, this, &CTessaronView::OnBrowse);
+    connect(fromLibrary, &QPushButton::clicked, this, &CTessaronView::OnFromLibrary);
     connect(m_insertPath, &QPushButton::clicked, m_note, &NoteEdit::InsertPath);
     connect(import, &QPushButton::clicked, this, &CTessaronView::OnImport);
     connect(exportButton, &QPushButton::clicked, this, &CTessaronView::OnExport);
@@ -500,6 +506,30 @@ void CTessaronView::OnUseCorrection() {
 
 void CTessaronView::OnBrowse() {
     m_document.BrowseCorrectionTable();
+}
+
+void CTessaronView::OnFromLibrary() {
+    Prompter& prompter = m_document.GetPrompter();
+    const double waveLength = m_document.WaveLength();
+    if (!(waveLength > 0.0)) {
+        prompter.MessageBox("The profile has no wave length: generate a lens at the wave length "
+                            "of the light first.",
+                            MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    const auto written =
+        calibration::WriteLibraryTable(calibration::CalibrationFolder(m_document.Settings()),
+                                       waveLength, m_document.DacDigits(), m_document.MaxPhase());
+    if (!written) {
+        prompter.MessageBox(written.Message(), MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    // The document's own switch, with its checks and its message when the table is refused.
+    if (m_document.UseCorrectionTable(written->path)) {
+        prompter.MessageBox("The correction table " + written->path +
+                                " is in use: " + written->description + ".",
+                            MB_OK | MB_ICONINFORMATION);
+    }
 }
 
 void CTessaronView::SetNoteText(const std::string& note) {

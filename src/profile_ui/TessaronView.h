@@ -70,6 +70,8 @@ public:
     bool OnApply();
     void OnUseCorrection();
     void OnBrowse();
+    // "From library": the table of the calibration library for the profile's wave length.
+    void OnFromLibrary();
     void OnInsertPath();
     void OnImport();
     void OnExport();

@@ -27,8 +27,8 @@ struct PrintRequest {
 };
 
 const char* const kUsage =
-    "Usage: tessaron [--settings PATH] [--simulate [--simulate-record FILE]] "
-    "[FILE.vf|FILE.lcp ...]\n"
+    "Usage: tessaron [--settings PATH] [--simulate [--simulate-record FILE]\n"
+    "                [--simulate-phases FILE]] [FILE.vf|FILE.lcp ...]\n"
     "       tessaron [--settings PATH] --print-pdf FILE.lcp OUT.pdf\n"
     "       tessaron /p FILE.lcp | /pt FILE.lcp PRINTER\n"
     "       tessaron /Unregister\n";
@@ -79,6 +79,12 @@ AppOptions ParseCommandLine(const QStringList& arguments) {
     parser
         .add_option("--simulate-record", options.simulateRecord,
                     "with the simulator (implies --simulate): append what it received to FILE")
+        ->type_name("FILE");
+    parser
+        .add_option("--simulate-phases", options.simulatePhases,
+                    "with the simulator (implies --simulate): a liquid crystal at 633 nm answers "
+                    "each two-level pattern it loads by appending \"level,phase\" (radians) to "
+                    "FILE, for a calibration sweep without a bench")
         ->type_name("FILE");
     std::vector<std::string> pdf;
     parser
@@ -181,7 +187,7 @@ AppOptions ParseCommandLine(const QStringList& arguments) {
     for (const std::string& file : files) {
         options.documents << QString::fromStdString(file);
     }
-    if (!options.simulateRecord.empty()) {
+    if (!options.simulateRecord.empty() || !options.simulatePhases.empty()) {
         options.simulate = true;
     }
     return options;

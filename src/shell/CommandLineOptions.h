@@ -1,6 +1,7 @@
 // The window program's command line:
 //
-//   tessaron [--settings PATH] [--simulate [--simulate-record FILE]] [FILE.vf|FILE.lcp ...]
+//   tessaron [--settings PATH] [--simulate [--simulate-record FILE] [--simulate-phases FILE]]
+//            [FILE.vf|FILE.lcp ...]
 //   tessaron [--settings PATH] --print-pdf FILE.lcp OUT.pdf
 //   tessaron /p FILE.lcp | /pt FILE.lcp PRINTER [DRIVER PORT]
 //   tessaron /Unregister | /Unregserver
@@ -21,6 +22,7 @@ struct AppOptions {
     bool unregister = false;    // /Unregister or /Unregserver
     bool simulate = false;      // --simulate: a controller simulator inside the program
     std::string simulateRecord; // --simulate-record FILE: the simulator writes what it received
+    std::string simulatePhases; // --simulate-phases FILE: its liquid crystal's phases go there
     // Printing from the command line: /p FILE prints on the default printer, /pt FILE
     // PRINTER [DRIVER [PORT]] on the named one, --print-pdf FILE OUT into a PDF file. The
     // program then ends without showing its window.

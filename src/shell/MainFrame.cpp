@@ -1,5 +1,6 @@
 #include "shell/MainFrame.h"
 
+#include "calibration_ui/CalibrationWindow.h"
 #include "comm/LoadRecord.h"
 #include "framework/Document.h"
 #include "framework/Prompter.h"
@@ -247,6 +248,10 @@ void CMainFrame::CreateActions() {
     connect(AddCommand(ID_CUSTOMIZE, "&Customize...\tAlt+F7", {QK("Alt+F7")},
                        "Customize the toolbar and the program's settings\nCustomize"),
             &QAction::triggered, this, &CMainFrame::OnCustomize);
+    connect(AddCommand(ID_TOOLS_CALIBRATION, "Ca&libration...", {},
+                       "Measure the liquid crystal's response and make a correction table\n"
+                       "Calibration"),
+            &QAction::triggered, this, &CMainFrame::OnCalibration);
     QAction* connectAction =
         AddCommand(ID_CONTROLLER_CONNECT, "Connect\tF9", {QK("F9")}, FromId(ID_CONTROLLER_CONNECT));
     connectAction->setCheckable(true);
@@ -340,8 +345,9 @@ std::vector<QMenu*> CMainFrame::BuildMenus(int menuId) {
             menu("&Edit", {ID_EDIT_UNDO, ID_SEPARATOR, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE}));
     }
     menus.push_back(menu("&View", {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR}));
-    menus.push_back(menu("&Tools", {ID_CUSTOMIZE, ID_SEPARATOR, ID_CONTROLLER_CONNECT,
-                                    ID_CONTROLLER_SEND, ID_CONTROLLER_RECEIVE}));
+    menus.push_back(
+        menu("&Tools", {ID_CUSTOMIZE, ID_SEPARATOR, ID_CONTROLLER_CONNECT, ID_CONTROLLER_SEND,
+                        ID_CONTROLLER_RECEIVE, ID_SEPARATOR, ID_TOOLS_CALIBRATION}));
     if (document) {
         menus.push_back(menu(
             "&Window", {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE}));
@@ -588,6 +594,26 @@ void CMainFrame::OnControllerDone(int code) {
         m_timer.stop();
     }
     UpdateCommandStates();
+    bool ok = true;
+    {
+        std::lock_guard lock(m_errorMutex);
+        if (!m_finishedOk.empty()) {
+            ok = m_finishedOk.front();
+            m_finishedOk.pop_front();
+        }
+    }
+    emit controllerDone(code, ok);
+}
+
+void CMainFrame::OnCalibration() {
+    if (m_calibration == nullptr) {
+        m_calibration = new CalibrationWindow(m_app.Context(), this);
+        connect(this, &CMainFrame::controllerDone, m_calibration,
+                &CalibrationWindow::OnControllerDone);
+    }
+    m_calibration->show();
+    m_calibration->raise();
+    m_calibration->activateWindow();
 }
 
 void CMainFrame::timerEvent(QTimerEvent* event) {
@@ -652,6 +678,11 @@ void CMainFrame::AbandonErrorRequests() {
 }
 
 void CMainFrame::CommandFinished(const CommandReport& report) {
+    // Reported before CommandDone of the same command, on the worker's thread.
+    {
+        std::lock_guard lock(m_errorMutex);
+        m_finishedOk.push_back(report.ok);
+    }
     if (report.loadRecord.empty() && report.recordProblem.empty()) {
         return;
     }

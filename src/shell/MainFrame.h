@@ -15,12 +15,14 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <condition_variable>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 class CTessaronApp;
+class CalibrationWindow;
 class DocumentFrame;
 class DocTemplate;
 class Document;
@@ -90,6 +92,16 @@ public slots:
     void OnCustomize();
     // The end of a worker command (code 0, 1 or 2).
     void OnControllerDone(int code);
+    // Tools > Calibration: shows the Calibration window, made on first use.
+    void OnCalibration();
+
+signals:
+    // A worker command has ended, after the frame's own state caught up; `ok` when it did
+    // what it was asked.
+    void controllerDone(int code, bool ok);
+
+public:
+    CalibrationWindow* Calibration() const { return m_calibration; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -149,6 +161,11 @@ private:
     std::mutex m_errorMutex;
     std::vector<std::shared_ptr<ErrorRequest>> m_pendingErrors;
     bool m_bClosingDown = false;
+    // Whether each finished command did what it was asked, in the order they finished, until
+    // its end reaches the user-interface thread.
+    std::deque<bool> m_finishedOk;
+
+    CalibrationWindow* m_calibration = nullptr;
 
     // The worker; the last member, so that it goes first (StopWorker has ended its thread).
     std::unique_ptr<CLC_Protocol> m_pProtocol;

@@ -1,6 +1,7 @@
 #include "shell/TessaronApp.h"
 
 #include "ControllerSimulator.h"
+#include "LcResponder.h"
 #include "comm/LC_Protocol.h"
 #include "framework/AppPaths.h"
 #include "framework/Prompter.h"
@@ -62,6 +63,10 @@ CTessaronApp::~CTessaronApp() {
     m_documents.clear();
 }
 
+// The noise of the simulated liquid crystal's readings (--simulate-phases), radians: about
+// what an interferometer's phase step reading scatters by on the bench.
+constexpr double kSimulatedNoise = 0.005;
+
 bool CTessaronApp::InitInstance() {
     m_recentFiles.ReadList();
     RegisterDocTemplates();
@@ -83,6 +88,15 @@ bool CTessaronApp::InitInstance() {
                 BaudFromIndex(m_settings->GetInt(settings::kSection, settings::kComSpeed, 0))
                     .value_or(0));
             m_simulator->SetRecordFile(m_options.simulateRecord);
+            if (!m_options.simulatePhases.empty()) {
+                m_liquidCrystal =
+                    std::make_unique<LcResponder>(calibration::LiquidCrystalModel{}, 633e-9,
+                                                  kSimulatedNoise, 1, m_options.simulatePhases);
+                m_simulator->SetLoadListener(
+                    [lc = m_liquidCrystal.get()](const ControllerSimulator::Command& command) {
+                        return lc->OnLoad(command);
+                    });
+            }
             m_simulator->Start();
             LinkOverrides overrides;
             overrides.device = m_simulator->SlavePath();

@@ -20,6 +20,7 @@
 class CMainFrame;
 class DocumentFrame;
 class ControllerSimulator;
+class LcResponder;
 class DeferringPrompter;
 class DocTemplate;
 class Prompter;
@@ -41,6 +42,8 @@ class CTessaronApp : public QObject {
     Q_OBJECT
 
 public:
+    // What the documents and tool windows get of the program: settings, messages, the link.
+    AppContext& Context() { return *m_context; }
     // `prompter` replaces the window program's message boxes and file dialogs (tests);
     // null uses the real ones.
     explicit CTessaronApp(AppOptions options, Prompter* prompter = nullptr);
@@ -133,6 +136,9 @@ private:
     RecentFileList m_recentFiles;
     std::vector<std::unique_ptr<DocTemplate>> m_templates;
     std::unique_ptr<AppContext> m_context;
+    // The simulator's liquid crystal (--simulate-phases), called on the simulator's thread;
+    // declared first, so that it outlives the simulator.
+    std::unique_ptr<LcResponder> m_liquidCrystal;
     std::unique_ptr<ControllerSimulator> m_simulator;
     std::unique_ptr<CMainFrame> m_mainFrame;
     std::vector<std::unique_ptr<OpenDocument>> m_documents;

@@ -9,6 +9,7 @@
 enum CommandId : int {
     ID_SEPARATOR = 0,
     ID_CUSTOMIZE = 200,
+    ID_TOOLS_CALIBRATION = 201,
     ID_EDIT_DATA = 32777,
     ID_EDIT_CLEAR_ALL = 32779,
     ID_FILE_NEW = 57600,

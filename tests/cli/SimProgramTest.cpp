@@ -34,6 +34,9 @@ TEST(SimProgramTest, MalformedOptionsAreUsageErrors) {
         {{"--late-ack"}, "--late-ack"},
         {{"--colour"}, "--colour"},
         {{"extra"}, "extra"},
+        {{"--lc-noise", "0.1"}, "--lc-noise requires --phase-out"},
+        {{"--phase-out", "p.csv", "--lc-wavelength", "0"}, "--lc-wavelength: takes a number from"},
+        {{"--phase-out", "p.csv", "--lc-noise", "x"}, "not \"x\""},
     };
     for (const auto& [args, named] : cases) {
         SCOPED_TRACE(args.front());
@@ -48,7 +51,8 @@ TEST(SimProgramTest, MalformedOptionsAreUsageErrors) {
     EXPECT_EQ(help.exitCode, 0);
     for (const char* option :
          {"--pace BAUD", "--record FILE", "--silent ", "--silent-after N", "--wrong-byte N",
-          "--answer-on-try N", "--hang-up-after N", "--late-ack N"}) {
+          "--answer-on-try N", "--hang-up-after N", "--late-ack N", "--phase-out FILE",
+          "--lc-wavelength M", "--lc-noise RAD"}) {
         EXPECT_THAT(help.out, HasSubstr(option));
     }
 }

@@ -4,6 +4,9 @@
 #include "profile_ui/TessaronView.h"
 
 #include "ControllerSimulator.h"
+#include "calibration/CalibrationRecord.h"
+#include "calibration/LiquidCrystalModel.h"
+#include "calibration/ResponseCurve.h"
 #include "framework/StringTable.h"
 #include "profile_ui/ProfileDataList.h"
 #include "profile_ui/ProfileFormIds.h"
@@ -30,6 +33,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
@@ -207,6 +211,43 @@ TEST_F(ProfileViewTest, CorrectionSwitchUsesAValidTableAndOtherwiseAsks) {
     EXPECT_FALSE(box->isChecked());
     EXPECT_FALSE(Button(IDC_BROWSE)->isEnabled());
     EXPECT_EQ(Edit(IDC_HIGH)->text(), "8");
+}
+
+// "From library" takes the library's table for the profile's wave length through the
+// document's own switch; what cannot be had is refused with its message, the correction as it
+// was and no table written.
+TEST_F(ProfileViewTest, FromLibraryUsesTheLibrarysTableForTheWaveLength) {
+    prompter.ExpectMessages();
+    const std::string folder = dir.File("calibration");
+    const auto last = [this] { return prompter.shown.back().text; };
+    doc->SetLensParameters(2.5, 633e-9);
+    Click(IDC_FROM_LIBRARY); // no library yet
+    EXPECT_NE(last().find("no record to make a table for 633 nm"), std::string::npos) << last();
+
+    const calibration::LiquidCrystalModel model;
+    const auto m = model.Sweep(calibration::LiquidCrystalModel::EvenLevels(32, 16), 633e-9, 0.0, 1);
+    const auto curve = calibration::ResponseCurve::Fit(m);
+    ASSERT_TRUE(curve.Ok());
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    ASSERT_TRUE(calibration::WriteRecord(folder + "/lc.tcal",
+                                         calibration::MakeRecord(m, *curve, 633e-9, {}, ""))
+                    .Ok());
+    Click(IDC_FROM_LIBRARY); // the profile's maximum phase of 8 PI is beyond the stroke
+    EXPECT_NE(last().find("beyond the measured stroke"), std::string::npos) << last();
+    EXPECT_FALSE(doc->UseCorrection());
+
+    Fill({{IDC_MAX_PHASE, "2"}, {IDC_HIGH, "2"}});
+    Click(IDC_APPLY);
+    Click(IDC_FROM_LIBRARY);
+    EXPECT_NE(last().find("measured at 633 nm (lc.tcal)"), std::string::npos) << last();
+    EXPECT_TRUE(doc->UseCorrection());
+    EXPECT_EQ(doc->CorrectionPath(), folder + "/table-633nm-16digits-2pi.txt");
+    EXPECT_EQ(doc->Correction().size(), 32768u);
+    EXPECT_TRUE(qobject_cast<QCheckBox*>(view->Control(IDC_USE_CORRECTION))->isChecked());
+    // Only the table the profile uses was written beside the record.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                            std::filesystem::directory_iterator()),
+              2);
 }
 
 TEST_F(ProfileViewTest, UpArrowAfterGeneratingStepsTheDioptersAndGeneratesAgain) {
