@@ -5,8 +5,13 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
+#include <QScreen>
+#include <QTreeView>
+#include <algorithm>
 
 namespace {
 
@@ -59,6 +64,66 @@ int AnswerOf(QMessageBox::StandardButton button) {
     }
 }
 
+// A message box that breaks its text only where the message does, as long as the screen is
+// wide enough. Qt's box wraps every line longer than about 500 pixels, which broke the
+// program's lists (four "006: 9.000000e+000" entries to a line) inside an entry.
+class ProgramMessageBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        // Qt gives the box its size here, wrapping long lines.
+        QMessageBox::showEvent(event);
+        FitLongestLine();
+    }
+
+private:
+    void FitLongestLine() {
+        auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        if (label == nullptr || layout() == nullptr) {
+            return;
+        }
+        layout()->activate();
+        const bool wrapped = label->wordWrap();
+        label->setWordWrap(false);
+        const int missing = label->sizeHint().width() - label->width();
+        if (missing <= 0) {
+            label->setWordWrap(wrapped);
+            return;
+        }
+        // As much wider as the longest line needs, within the screen with the window's frame.
+        const QRect screen = this->screen()->availableGeometry();
+        const int frame = frameGeometry().width() - this->width();
+        const int width = std::min(this->width() + missing, screen.width() - frame);
+        label->setWordWrap(width < this->width() + missing);
+        const int height = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width)
+                                                         : layout()->totalMinimumSize().height();
+        const int grown = width - this->width();
+        setFixedSize(width, height);
+        // Still centred where Qt placed it, and on the screen.
+        move(std::clamp(x() - grown / 2, screen.left(), screen.right() + 1 - width - frame), y());
+    }
+};
+
+// A file dialog large enough to read its columns: two thirds of the screen each way, never
+// smaller than Qt makes it, in the detail view with a name column of two fifths of its width or
+// wider, as the user may have widened it before.
+void FitToScreen(QFileDialog& dialog) {
+    const QScreen* screen = dialog.parentWidget() != nullptr ? dialog.parentWidget()->screen()
+                                                             : QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QSize room = screen->availableGeometry().size();
+    dialog.resize((room * 2 / 3).expandedTo(dialog.size()).boundedTo(room));
+    dialog.setViewMode(QFileDialog::Detail);
+    if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = details->header();
+        header->resizeSection(0, std::max(header->sectionSize(0), dialog.width() * 2 / 5));
+    }
+}
+
 // Owns a dialog made on the heap for exec(). The parent may be destroyed while the dialog's
 // event loop runs, and the dialog with it; a dialog on the stack would then be deleted twice.
 template <typename Dialog> class ExecDialog {
@@ -69,6 +134,7 @@ public:
     ExecDialog& operator=(const ExecDialog&) = delete;
 
     Dialog* operator->() const { return m_dialog.data(); }
+    Dialog& operator*() const { return *m_dialog; }
     // False once the dialog was destroyed with its parent.
     explicit operator bool() const { return !m_dialog.isNull(); }
 
@@ -146,7 +212,7 @@ int QtPrompter::MessageBox(const std::string& text, unsigned type) {
 int QtPrompter::DetailedMessageBox(const std::string& text, const std::string& detail,
                                    unsigned type) {
     const ButtonSet set = ButtonsOf(type);
-    ExecDialog<QMessageBox> box(new QMessageBox(m_parent));
+    ExecDialog<QMessageBox> box(new ProgramMessageBox(m_parent));
     box->setWindowTitle(QString::fromStdString(LoadString(IDS_APP_TITLE)));
     // Messages quote file names and numbers; they are never read as markup.
     box->setTextFormat(Qt::PlainText);
@@ -206,6 +272,8 @@ std::optional<FileChoice> QtPrompter::AskFile(const FileDialogRequest& request, 
     if (request.defaultExtension && !request.defaultExtension->empty()) {
         dialog->setDefaultSuffix(QString::fromStdString(*request.defaultExtension));
     }
+
+    FitToScreen(*dialog);
 
     const ArrowWhileAsking arrow;
     if (dialog->exec() != QDialog::Accepted || !dialog) {
