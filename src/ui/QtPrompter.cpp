@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
@@ -64,51 +65,38 @@ int AnswerOf(QMessageBox::StandardButton button) {
     }
 }
 
-// A message box that breaks its text only where the message does, as long as the screen is
-// wide enough. Qt's box wraps every line longer than about 500 pixels, which broke the
-// program's lists (four "006: 9.000000e+000" entries to a line) inside an entry.
-class ProgramMessageBox : public QMessageBox {
-public:
-    using QMessageBox::QMessageBox;
+// Lets a message box break its text only where the message does, as far as the screen has
+// room. Qt wraps every line longer than half the screen (500 pixels at most), which broke the
+// program's lists (four "006: 9.000000e+000" entries to a line) inside an entry. Qt sizes the
+// box anew whenever its layout changes, so the label's least width is what keeps the lines
+// whole: Qt's box then grows to it, up to the widest box Qt makes on that screen.
+constexpr int kFrameRoom = 40;
 
-protected:
-    void showEvent(QShowEvent* event) override {
-        // Qt gives the box its size here, wrapping long lines.
-        QMessageBox::showEvent(event);
-        FitLongestLine();
+void KeepLinesWhole(QMessageBox& box) {
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    const QScreen* screen = box.screen();
+    if (label == nullptr || box.layout() == nullptr || screen == nullptr) {
+        return;
     }
-
-private:
-    void FitLongestLine() {
-        auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-        if (label == nullptr || layout() == nullptr) {
-            return;
-        }
-        layout()->activate();
-        const bool wrapped = label->wordWrap();
-        label->setWordWrap(false);
-        const int missing = label->sizeHint().width() - label->width();
-        if (missing <= 0) {
-            label->setWordWrap(wrapped);
-            return;
-        }
-        // As much wider as the longest line needs, within the screen with the window's frame.
-        const QRect screen = this->screen()->availableGeometry();
-        const int frame = frameGeometry().width() - this->width();
-        const int width = std::min(this->width() + missing, screen.width() - frame);
-        label->setWordWrap(width < this->width() + missing);
-        const int height = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width)
-                                                         : layout()->totalMinimumSize().height();
-        const int grown = width - this->width();
-        setFixedSize(width, height);
-        // Still centred where Qt placed it, and on the screen.
-        move(std::clamp(x() - grown / 2, screen.left(), screen.right() + 1 - width - frame), y());
-    }
-};
+    const bool wrapped = label->wordWrap();
+    label->setWordWrap(false);
+    box.layout()->invalidate();
+    const int lines = label->minimumSizeHint().width();
+    const int besides = box.layout()->totalMinimumSize().width() - lines;
+    label->setWordWrap(wrapped);
+    // Qt's widest box: the whole screen up to 1024 pixels (here less room for the window's
+    // frame), else the screen less 480 pixels, at most 1000; beyond it Qt would break lines
+    // anywhere, even inside a number.
+    const int screenWidth = screen->availableGeometry().width();
+    const int widest =
+        screenWidth <= 1024 ? screenWidth - kFrameRoom : std::min(screenWidth - 480, 1000);
+    label->setMinimumWidth(std::max(0, std::min(lines, widest - besides)));
+}
 
 // A file dialog large enough to read its columns: two thirds of the screen each way, never
 // smaller than Qt makes it, in the detail view with a name column of two fifths of its width or
-// wider, as the user may have widened it before.
+// wider, as the user may have widened it before. Size, type and date are as wide as what a
+// folder shows in them once it is read.
 void FitToScreen(QFileDialog& dialog) {
     const QScreen* screen = dialog.parentWidget() != nullptr ? dialog.parentWidget()->screen()
                                                              : QGuiApplication::primaryScreen();
@@ -118,9 +106,21 @@ void FitToScreen(QFileDialog& dialog) {
     const QSize room = screen->availableGeometry().size();
     dialog.resize((room * 2 / 3).expandedTo(dialog.size()).boundedTo(room));
     dialog.setViewMode(QFileDialog::Detail);
-    if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
-        QHeaderView* header = details->header();
-        header->resizeSection(0, std::max(header->sectionSize(0), dialog.width() * 2 / 5));
+    auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (details == nullptr) {
+        return;
+    }
+    QHeaderView* header = details->header();
+    header->resizeSection(0, std::max(header->sectionSize(0), dialog.width() * 2 / 5));
+    if (auto* files = dialog.findChild<QFileSystemModel*>()) {
+        QObject::connect(files, &QFileSystemModel::directoryLoaded, details, [details] {
+            QHeaderView* columns = details->header();
+            for (int column = 1; column < columns->count(); ++column) {
+                const int was = columns->sectionSize(column);
+                details->resizeColumnToContents(column);
+                columns->resizeSection(column, std::max(was, columns->sectionSize(column)));
+            }
+        });
     }
 }
 
@@ -212,7 +212,7 @@ int QtPrompter::MessageBox(const std::string& text, unsigned type) {
 int QtPrompter::DetailedMessageBox(const std::string& text, const std::string& detail,
                                    unsigned type) {
     const ButtonSet set = ButtonsOf(type);
-    ExecDialog<QMessageBox> box(new ProgramMessageBox(m_parent));
+    ExecDialog<QMessageBox> box(new QMessageBox(m_parent));
     box->setWindowTitle(QString::fromStdString(LoadString(IDS_APP_TITLE)));
     // Messages quote file names and numbers; they are never read as markup.
     box->setTextFormat(Qt::PlainText);
@@ -229,6 +229,7 @@ int QtPrompter::DetailedMessageBox(const std::string& text, const std::string& d
     box->setStandardButtons(set.buttons);
     box->setDefaultButton(set.defaultButton);
     box->setEscapeButton(set.escapeButton);
+    KeepLinesWhole(*box);
 
     const ArrowWhileAsking arrow;
     box->exec();

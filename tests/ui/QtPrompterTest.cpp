@@ -114,6 +114,9 @@ TEST_F(QtPrompterTest, BoxesBreakLinesOnlyWhereTheMessageDoes) {
     }
     for (const std::string& text : {list, std::string("Short.")}) {
         WhenShown<Box>([&](Box* box) {
+            // Qt sizes the box again whenever its layout asks for it.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
             const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
             ASSERT_NE(label, nullptr);
             // Every line the screen has room for stands whole on one line of the label; a
@@ -221,6 +224,8 @@ TEST_F(QtPrompterTest, FileDialogsShowTheRequestAndReturnThePathAndFilterChosen)
 }
 
 TEST_F(QtPrompterTest, FileDialogsOpenLargeEnoughToReadTheirColumns) {
+    TempDir dir;
+    TempDir::Write(dir.File("a profile with a long name of its own.txt"), "1\n");
     bool shown = false;
     WhenShown<QFileDialog>([&](QFileDialog* dialog) {
         shown = true;
@@ -233,10 +238,24 @@ TEST_F(QtPrompterTest, FileDialogsOpenLargeEnoughToReadTheirColumns) {
         EXPECT_EQ(dialog->viewMode(), QFileDialog::Detail);
         const auto* details = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
         ASSERT_NE(details, nullptr);
-        EXPECT_GE(details->header()->sectionSize(0), dialog->width() * 2 / 5);
+        const QHeaderView* columns = details->header();
+        EXPECT_GE(columns->sectionSize(0), dialog->width() * 2 / 5);
+        // Once the folder is read, size, type and date show whole.
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return details->model()->rowCount(details->rootIndex()) > 0; }));
+        const QModelIndex file = details->model()->index(0, 0, details->rootIndex());
+        for (int column = 1; column < columns->count(); ++column) {
+            EXPECT_TRUE(QTest::qWaitFor([&] {
+                return columns->sectionSize(column) >=
+                       details->sizeHintForIndex(file.siblingAtColumn(column)).width();
+            })) << "column "
+                << column;
+        }
         dialog->reject();
     });
-    EXPECT_EQ(m_prompter.AskOpenFile(FileDialogRequest{}), std::nullopt);
+    FileDialogRequest request;
+    request.initialName = dir.File("new.txt");
+    EXPECT_EQ(m_prompter.AskOpenFile(request), std::nullopt);
     EXPECT_TRUE(shown);
 }
 
