@@ -10,6 +10,7 @@ TESSARON_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev libgsl-dev libcli11-dev
   qt6-base-dev libx11-dev fonts-dejavu-core
   desktop-file-utils shared-mime-info appstream poppler-utils librsvg2-bin
+  xvfb openbox  # a virtual display with a window manager, to look at the windows headless
 )
 
 as_root() {
