@@ -2,6 +2,7 @@
 
 #include "profile/TessaronDoc.h"
 #include "ui/FormExchange.h"
+#include "ui/FormView.h"
 #include "ui/SpinArrows.h"
 
 #include <QLabel>

@@ -3,6 +3,7 @@
 #include "framework/NumberText.h"
 #include "profile/TessaronDoc.h"
 #include "ui/FormExchange.h"
+#include "ui/FormView.h"
 #include "ui/SpinArrows.h"
 
 #include <QCheckBox>

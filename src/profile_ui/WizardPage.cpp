@@ -59,12 +59,6 @@ QCheckBox* WizardPage::AddCheck(const char* name, const char* text, int x, int y
     return check;
 }
 
-void WizardPage::Explain(std::initializer_list<QWidget*> controls, const QString& text) {
-    for (QWidget* control : controls) {
-        control->setWhatsThis(text);
-    }
-}
-
 void WizardPage::StepValue(const std::function<double()>& current,
                            const std::function<void(double)>& store, double step, bool stepValid,
                            int delta, double minValue, double maxValue) {

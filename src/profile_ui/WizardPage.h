@@ -16,7 +16,6 @@
 
 #include <QWidget>
 #include <functional>
-#include <initializer_list>
 #include <limits>
 
 class CTessaronDoc;
@@ -54,8 +53,6 @@ protected:
     SpinArrows* AddSpin(const char* name, QLineEdit* buddy, int x, int y, int width, int height,
                         std::function<void(int)> step);
     QCheckBox* AddCheck(const char* name, const char* text, int x, int y, int width, int height);
-    // What the controls do, for context help ("?" and a click, or Shift+F1).
-    static void Explain(std::initializer_list<QWidget*> controls, const QString& text);
 
     // One arrow step of a value of the document by `step`, valid when `stepValid`: nothing
     // without a valid step; otherwise the page is read (a rejected field ends it), the value

@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <algorithm>
-#include <initializer_list>
 
 namespace {
 
@@ -54,13 +53,6 @@ QLabel* AddFieldLabel(QWidget* form, const DialogUnits& units, const char* text,
     const int middle = units.ToPixels(x, fieldY, width, kFieldHeight).center().y();
     label->setGeometry(label->x(), std::max(0, middle - height / 2), label->width(), height);
     return label;
-}
-
-// What the controls do, for context help ("?" and a click, or Shift+F1).
-void Explain(std::initializer_list<QWidget*> controls, const char* text) {
-    for (QWidget* control : controls) {
-        control->setWhatsThis(QString::fromLatin1(text));
-    }
 }
 
 } // namespace
