@@ -8,7 +8,7 @@ TESSARON_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 TESSARON_PACKAGES=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev libgsl-dev libcli11-dev
-  qt6-base-dev fonts-dejavu-core
+  qt6-base-dev libx11-dev fonts-dejavu-core
   pybind11-dev python3-dev python3-numpy python3-pytest python3-jsonschema nlohmann-json3-dev
   libssl-dev
   desktop-file-utils shared-mime-info appstream poppler-utils librsvg2-bin

@@ -2,8 +2,10 @@
 
 #include "profile/TessaronDoc.h"
 #include "ui/FormExchange.h"
+#include "ui/FormView.h"
 #include "ui/SpinArrows.h"
 
+#include <QLabel>
 #include <QLineEdit>
 
 namespace {
@@ -14,12 +16,19 @@ constexpr int kPageHeight = 74;
 
 CDlgP1::CDlgP1(CTessaronDoc& doc, std::function<void()> regenerate, QWidget* parent)
     : WizardPage(doc, std::move(regenerate), kPageWidth, kPageHeight, parent) {
-    AddLabel("Diopters, 1/m:", 5, 7, 46, 8);
+    QLabel* dioptersLabel = AddLabel("Diopters, 1/m:", 5, 7, 46, 8);
     m_editDiopters = AddEdit("diopters", 11, 21, 65, 14);
     m_spin = AddSpin("spin", m_editDiopters, 72, 21, 11, 14,
                      [this](int delta) { OnDeltaPosSpin(delta); });
-    AddLabel("Laser's wave length, m:", 5, 42, 75, 8);
+    QLabel* waveLengthLabel = AddLabel("Laser's wave length, m:", 5, 42, 75, 8);
     m_editWaveLength = AddEdit("wavelength", 11, 55, 65, 14);
+    Explain({dioptersLabel, m_editDiopters},
+            "Diopters: the optical power of the lens in 1/m. Generate data computes the lens; then "
+            "the arrows beside the field, or the Up and Down keys in it, step the power.");
+    Explain({m_spin}, "Steps the diopters up or down by one unit of their last decimal place and "
+                      "generates the profile again at once.");
+    Explain({waveLengthLabel, m_editWaveLength},
+            "The laser's wave length in metres, such as 6.33e-07 for 633 nm.");
     UpdateData(false);
 }
 

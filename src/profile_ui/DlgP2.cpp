@@ -1,10 +1,13 @@
 #include "profile_ui/DlgP2.h"
 
+#include "framework/NumberText.h"
 #include "profile/TessaronDoc.h"
 #include "ui/FormExchange.h"
+#include "ui/FormView.h"
 #include "ui/SpinArrows.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 
 namespace {
@@ -19,12 +22,13 @@ struct CoeffRow {
     const char* edit;
     const char* spin;
     int labelY, editY, spinY;
+    const char* meaning; // for context help
 };
 constexpr CoeffRow kRows[] = {
-    {"a0:", "a0", "spinA0", 10, 7, 7},
-    {"a1:", "a1", "spinA1", 25, 22, 22},
-    {"a2:", "a2", "spinA2", 40, 37, 38},
-    {"a3:", "a3", "spinA3", 54, 51, 53},
+    {"a0:", "a0", "spinA0", 10, 7, 7, "the constant phase"},
+    {"a1:", "a1", "spinA1", 25, 22, 22, "the phase's slope, times x"},
+    {"a2:", "a2", "spinA2", 40, 37, 38, "the factor of x squared"},
+    {"a3:", "a3", "spinA3", 54, 51, 53, "the factor of x cubed"},
 };
 
 } // namespace
@@ -33,12 +37,25 @@ CDlgP2::CDlgP2(CTessaronDoc& doc, std::function<void()> regenerate, QWidget* par
     : WizardPage(doc, std::move(regenerate), kPageWidth, kPageHeight, parent) {
     for (int i = 0; i < 4; ++i) {
         const CoeffRow& row = kRows[i];
-        AddLabel(row.label, 7, row.labelY, 11, 8);
+        QLabel* label = AddLabel(row.label, 7, row.labelY, 11, 8);
         m_editCoeff[i] = AddEdit(row.edit, 20, row.editY, 51, 14);
         m_spinCoeff[i] = AddSpin(row.spin, m_editCoeff[i], 72, row.spinY, 10, 14,
                                  [this, i](int delta) { OnDeltaPosSpin(i, delta); });
+        const QString bound =
+            QString::fromStdString(numtext::FormatGeneral(limits::kCoeffBounds[i], 6));
+        Explain({label, m_editCoeff[i]},
+                QStringLiteral("%1 of the polynomial a0 + a1*x + a2*x^2 + a3*x^3 that gives the "
+                               "phase in radians: %2, from -%3 to %3.")
+                    .arg(QString::fromLatin1(row.edit), QString::fromLatin1(row.meaning), bound));
+        Explain({m_spinCoeff[i]},
+                QStringLiteral("Steps %1 up or down by one unit of its last decimal place and "
+                               "generates the profile again at once.")
+                    .arg(QString::fromLatin1(row.edit)));
     }
     m_checkUseAperture = AddCheck("useAperture", "Use Arepture", 12, 67, 57, 10);
+    Explain({m_checkUseAperture},
+            "Use Arepture: x counts metres across the aperture; otherwise it counts elements from "
+            "the centre of the aperture.");
     UpdateData(false);
 }
 

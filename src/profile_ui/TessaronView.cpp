@@ -31,9 +31,6 @@ namespace {
 constexpr int kFormWidth = 384;
 constexpr int kFormHeight = 254;
 
-// The wizard page stands this many pixels below the top edge of its group box.
-constexpr int kPageTopOffset = 5;
-
 // A label of two lines in the design whose text the form's font cannot break into its
 // rectangle gets a smaller font, down to a legible least size, so that none of it is cut off.
 void FitWrappedLabel(QLabel* label, const QFont& formFont) {
@@ -100,6 +97,88 @@ protected:
             painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
         }
     }
+};
+
+// What each control of the form does, for context help ("?" and a click, or Shift+F1). A label
+// says what its field says.
+struct ControlHelp {
+    int ids[2]; // the control, and its label or frame (0 for none)
+    const char* text;
+};
+const ControlHelp kControlHelp[] = {
+    {{IDC_MODE_GROUP},
+     "How the wizard computes the profile: as a thin lens of a given power, or from a "
+     "polynomial."},
+    {{IDC_MODE_DIOPTERS},
+     "Diopters: the wizard computes a thin lens of the optical power and the laser's wave length "
+     "given below."},
+    {{IDC_MODE_POLYNOMIAL},
+     "Polynomial coeffs: the wizard computes the phase a0 + a1*x + a2*x^2 + a3*x^3 (radians) from "
+     "the coefficients given below."},
+    {{IDC_WIZARD_GROUP},
+     "The wizard's values for the chosen creation mode, and how it folds the phase into the window "
+     "between the low and the high limit."},
+    {{IDC_LIMIT_JUMPS},
+     "Max. jumping: while checked, Generate data takes at most the given number of whole waves "
+     "(2PI) off between neighbouring elements."},
+    {{IDC_MAX_JUMPS},
+     "The most whole waves (2PI) that Generate data may take off between neighbouring elements, "
+     "while Max. jumping is checked."},
+    {{IDC_MIN_VOLTAGE},
+     "Try minimum voltage: keeps every value within one wave above the low limit, so that the "
+     "profile asks for the lowest voltages the window allows."},
+    {{IDC_GENERATE},
+     "Generate data: computes every value of the profile from the wizard's values and the applied "
+     "parameters, folded into the window between the low and the high limit."},
+    {{IDC_NOTE}, "A free note kept with the profile in its file, such as what it was made for."},
+    {{IDC_INSERT_PATH},
+     "Insert Path: asks for a file and puts its path into the note at the cursor."},
+    {{IDC_DATA_LABEL, IDC_DATA_LIST},
+     "The profile's values in parts of PI, one per element. Double-click a value (or use Edit > "
+     "Edit Data) to change it; the graph marks the selected element."},
+    {{IDC_IMPORT},
+     "Import: reads the values from a text file of phases (*.txt) or of DAC codes (*.dat)."},
+    {{IDC_EXPORT},
+     "Export: writes the phases, the DAC codes a Send transmits or, while the correction table is "
+     "used, the corrected codes into a file."},
+    {{IDC_DISTANCE_LABEL, IDC_DISTANCE},
+     "The selected element's distance from the centre of the aperture in metres, negative on the "
+     "left."},
+    {{IDC_CURRENT_LABEL, IDC_CURRENT},
+     "The index of the element selected in the data list, counted from 0."},
+    {{IDC_GRAPH},
+     "The profile: the phase of every element (red), the low and high limits (orange), the "
+     "corrected codes while the correction table is used (blue) and the selected element. A click "
+     "selects an element in the data list."},
+    {{IDC_PARAMS_GROUP},
+     "The profile's geometry and phase window. Changes reach the profile when you press Apply."},
+    {{IDC_DIGITS_LABEL, IDC_DIGITS},
+     "Digits in DAC: the resolution of the controller's DAC, 10 to 16 bits. Takes effect with "
+     "Apply."},
+    {{IDC_MAX_PHASE_LABEL, IDC_MAX_PHASE},
+     "Maximum phase: the phase of the DAC's highest level in parts of PI, 0 to 100 (2 is one "
+     "wave). Takes effect with Apply."},
+    {{IDC_ELEMENTS_LABEL, IDC_ELEMENTS},
+     "Number of elements: the electrodes across the aperture, 1 to 512. Apply cuts the values off "
+     "at the end or adds zeros there."},
+    {{IDC_APERTURE_LABEL, IDC_APERTURE},
+     "Aperture: from the centre of the first element to that of the last, in metres (0 to 10). "
+     "Takes effect with Apply."},
+    {{IDC_LOW_LABEL, IDC_LOW},
+     "Low limit: the bottom of the window the wizard folds the phase into, in parts of PI, or as a "
+     "DAC code while the correction table is used. Takes effect with Apply."},
+    {{IDC_HIGH_LABEL, IDC_HIGH},
+     "High limit: the top of the window the wizard folds the phase into; above the low limit and "
+     "at most the maximum phase. Takes effect with Apply."},
+    {{IDC_USE_CORRECTION},
+     "Use Correction Table: the codes go through a measured table of the liquid crystal when they "
+     "are sent or exported; the limits are then given as DAC codes."},
+    {{IDC_PATH_LABEL, IDC_CORRECTION_PATH}, "The file of the correction table in use."},
+    {{IDC_BROWSE},
+     "Browse: picks another file for the correction table, which is read and checked at once."},
+    {{IDC_APPLY_FRAME, IDC_APPLY},
+     "Apply: checks the parameters and takes them into the profile. A field out of range gets a "
+     "message and the keyboard focus."},
 };
 
 } // namespace
@@ -171,9 +250,9 @@ void CTessaronView::CreateControls() {
 
     // Created in the order the Tab key visits them.
     m_modeDiopters = new QRadioButton(QStringLiteral("Diopters"), this);
-    place(m_modeDiopters, IDC_MODE_DIOPTERS, 9, 14, 80, 10);
+    place(m_modeDiopters, IDC_MODE_DIOPTERS, 9, 15, 80, 10);
     m_modePolynomial = new QRadioButton(QStringLiteral("Polynomial coeffs"), this);
-    place(m_modePolynomial, IDC_MODE_POLYNOMIAL, 9, 26, 71, 10);
+    place(m_modePolynomial, IDC_MODE_POLYNOMIAL, 9, 27, 71, 10);
     m_wizardGroup = group("Wizard: Properties...", IDC_WIZARD_GROUP, 3, 41, 95, 141);
     m_limitJumps = new WrappingCheckBox(QStringLiteral("Max. jumping (in numbers of 2PI):"), this);
     place(m_limitJumps, IDC_LIMIT_JUMPS, 8, 134, 66, 16);
@@ -199,7 +278,7 @@ void CTessaronView::CreateControls() {
     m_browse =
         button(new QPushButton(QStringLiteral("Browse"), this), IDC_BROWSE, 341, 216, 36, 14);
     m_browse->setEnabled(false);
-    m_apply = button(new QPushButton(QStringLiteral("&Apply"), this), IDC_APPLY, 325, 193, 52, 14);
+    m_apply = button(new QPushButton(QStringLiteral("&Apply"), this), IDC_APPLY, 325, 201, 52, 14);
     m_apply->setEnabled(false);
     label("Data (in parts of PI):", IDC_DATA_LABEL, 310, 7, 68, 8);
     m_list = new CProfileDataList(m_document, this);
@@ -210,19 +289,19 @@ void CTessaronView::CreateControls() {
         button(new QPushButton(QStringLiteral("&Export"), this), IDC_EXPORT, 342, 141, 39, 14);
     label("Distance to center, m:", IDC_DISTANCE_LABEL, 302, 158, 36, 17);
     m_distance = readout(IDC_DISTANCE, 341, 160, 40, 13);
-    label("Current el:", IDC_CURRENT_LABEL, 306, 177, 33, 8);
+    label("Current el:", IDC_CURRENT_LABEL, 306, 177, 34, 8);
     m_current = readout(IDC_CURRENT, 341, 175, 40, 13);
     m_graph = new CGraphicWnd(this);
     place(m_graph, IDC_GRAPH, 101, 6, 197, 160);
     group("Wizard: Creation mode", IDC_MODE_GROUP, 3, 3, 95, 37);
     label("Digits in DAC:", IDC_DIGITS_LABEL, 10, 202, 44, 8);
-    label("Maximum phase (in parts of PI):", IDC_MAX_PHASE_LABEL, 103, 197, 51, 17);
-    label("Number of el.:", IDC_ELEMENTS_LABEL, 10, 219, 44, 8);
+    label("Maximum phase (in parts of PI):", IDC_MAX_PHASE_LABEL, 103, 198, 51, 17);
+    label("Number of el.:", IDC_ELEMENTS_LABEL, 10, 219, 45, 8);
     label("Aperture, m:", IDC_APERTURE_LABEL, 116, 219, 40, 9);
     m_pathLabel = label("Path:", IDC_PATH_LABEL, 204, 219, 18, 8);
     m_pathLabel->setEnabled(false);
     group("Parametrs of current profile", IDC_PARAMS_GROUP, 3, 186, 378, 65);
-    group("", IDC_APPLY_FRAME, 321, 186, 60, 24);
+    group("", IDC_APPLY_FRAME, 321, 198, 58, 18);
     m_note = new NoteEdit(m_document.GetPrompter(), this);
     m_note->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     place(m_note, IDC_NOTE, 101, 168, 160, 21);
@@ -233,6 +312,13 @@ void CTessaronView::CreateControls() {
 
     for (std::size_t i = 1; i < tabOrder.size(); ++i) {
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    }
+    for (const ControlHelp& help : kControlHelp) {
+        for (int id : help.ids) {
+            if (id != 0) {
+                Control(id)->setWhatsThis(QString::fromLatin1(help.text));
+            }
+        }
     }
 
     m_graph->SetDocument(&m_document);
@@ -384,10 +470,11 @@ void CTessaronView::ShowWizardPage() {
     } else {
         return; // no page generates in another mode
     }
-    // Centred in the group box (each half truncated), a little below its top edge.
+    // Centred in the group box (each half truncated), at the top of the room the box leaves for
+    // controls, below its title and the line of its frame.
     const QRect box = m_wizardGroup->geometry();
     const int left = (box.left() + box.left() + box.width()) / 2 - m_pWizardPage->width() / 2;
-    m_pWizardPage->move(left, box.top() + kPageTopOffset);
+    m_pWizardPage->move(left, box.top() + m_wizardGroup->contentsRect().top());
     m_pWizardPage->show();
 
     // The Tab key visits the page's fields after the creation mode and before the jump

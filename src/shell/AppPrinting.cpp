@@ -8,19 +8,37 @@
 #include "ui/DocumentFrame.h"
 #include "ui/PrintJob.h"
 
+#include <QAction>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QPageSetupDialog>
 #include <QPaintEngine>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QScreen>
 
 namespace {
 // The pixels of a PDF page: the graph's labels and lines are sized in them, like on a
 // laser printer of that resolution.
 constexpr int kPdfResolution = 600;
+
+// The preview is for reading the report: it takes nine tenths of the screen's free area,
+// centred, with the pages as wide as the window ("Fit width", as its tool bar offers it).
+void FitPreviewToScreen(QPrintPreviewDialog& dialog) {
+    const QWidget* owner = dialog.parentWidget();
+    const QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
+    if (screen != nullptr) {
+        const QRect room = screen->availableGeometry();
+        dialog.resize(room.size() * 9 / 10);
+        dialog.move(room.center() - dialog.rect().center());
+    }
+    if (auto* fitWidth = dialog.findChild<QAction*>(QStringLiteral("fitWidthAction"))) {
+        fitWidth->trigger();
+    }
+}
 } // namespace
 
 QPrinter& CTessaronApp::Printer() {
@@ -73,6 +91,7 @@ bool CTessaronApp::PrintView(PrintableView& view, PrintCommand command) {
         if (preview != nullptr && shown == 2) {
             preview->setViewMode(QPrintPreviewWidget::FacingPagesView);
         }
+        FitPreviewToScreen(dialog);
         dialog.exec();
         if (preview != nullptr) {
             m_settings->WriteInt(settings::kSection, settings::kPreviewPages,

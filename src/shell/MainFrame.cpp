@@ -7,11 +7,13 @@
 #include "framework/SettingsStore.h"
 #include "framework/StringTable.h"
 #include "shell/CustomizeSheet.h"
+#include "shell/LockIndicators.h"
 #include "shell/TessaronApp.h"
 #include "ui/CommandIds.h"
 #include "ui/DocTemplate.h"
 #include "ui/DocumentFrame.h"
 #include "ui/Icons.h"
+#include "ui/MenuCheckStyle.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -36,22 +38,6 @@ namespace {
 
 constexpr const char* kWorkspaceSection = "Workspace";
 constexpr int kTimerPeriodMs = 200;
-
-// The state of a keyboard lock LED as the kernel reports it (/sys/class/leds/*::capslock and
-// the like); nothing when no keyboard reports one.
-std::optional<bool> LockLedState(const QString& suffix) {
-    const QDir leds("/sys/class/leds");
-    const QStringList names = leds.entryList({"*::" + suffix}, QDir::Dirs | QDir::NoDotAndDotDot);
-    std::optional<bool> state;
-    for (const QString& name : names) {
-        QFile file(leds.filePath(name + "/brightness"));
-        if (file.open(QIODevice::ReadOnly)) {
-            const bool on = file.readAll().trimmed().toInt() != 0;
-            state = state.value_or(false) || on;
-        }
-    }
-    return state;
-}
 
 // The status bar text and tool tip of a prompt string "status text\ntool tip".
 std::pair<QString, QString> SplitPrompt(const QString& prompt) {
@@ -101,6 +87,8 @@ CMainFrame::CMainFrame(CTessaronApp& app, SettingsStore& settings, Prompter& pro
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this] { UpdateCommandStates(); });
 
     CreateActions();
+    m_menuStyle = new MenuCheckStyle;
+    m_menuStyle->setParent(this);
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
@@ -313,6 +301,7 @@ std::vector<QMenu*> CMainFrame::BuildMenus(int menuId) {
     const bool document = menuId != IDR_MAINFRAME;
     auto menu = [this](const char* title, std::initializer_list<int> ids) {
         auto* popup = new QMenu(title, this);
+        popup->setStyle(m_menuStyle);
         for (int id : ids) {
             if (id == ID_SEPARATOR) {
                 popup->addSeparator();
@@ -405,6 +394,13 @@ void CMainFrame::CreateStatusBar() {
         bar->addPermanentWidget(m_lockPanes[i]);
     }
     Action(ID_VIEW_STATUS_BAR)->setChecked(true);
+    // A menu's or a tool tip's text stands in the message area while it is pointed at; then
+    // the area says "Ready" again instead of going blank.
+    connect(bar, &QStatusBar::messageChanged, this, [bar](const QString& message) {
+        if (message.isEmpty()) {
+            bar->showMessage(tr("Ready"));
+        }
+    });
     bar->showMessage(tr("Ready"));
 }
 
@@ -504,10 +500,22 @@ void CMainFrame::UpdateCommandStates() {
     if (!m_bBusy) {
         m_transferPane->clear();
     }
+    UpdateWindowTitle();
+}
+
+void CMainFrame::UpdateWindowTitle() {
+    const QString app = FromId(IDS_APP_TITLE);
+    const DocumentFrame* frame = ActiveChildFrame();
+    // The active document's title once: beside the program's name, or in brackets while its
+    // window fills the workspace. Qt appends " - [title]" to the main window's title of its own
+    // accord while a window is maximised, unless the title holds that part already.
+    QString title = app;
     if (frame != nullptr) {
-        setWindowTitle(FromId(IDS_APP_TITLE) + " - " + frame->windowTitle());
-    } else {
-        setWindowTitle(FromId(IDS_APP_TITLE));
+        title += frame->isMaximized() ? " - [" + frame->windowTitle() + "]"
+                                      : " - " + frame->windowTitle();
+    }
+    if (windowTitle() != title) {
+        setWindowTitle(title);
     }
 }
 
@@ -805,7 +813,11 @@ void CMainFrame::dropEvent(QDropEvent* event) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyRelease) {
+    if (event->type() == QEvent::WindowStateChange && qobject_cast<DocumentFrame*>(watched)) {
+        // A document window maximised or restored: its title moves in or out of brackets once
+        // the workspace has finished with the window's buttons in the menu bar.
+        QMetaObject::invokeMethod(this, &CMainFrame::UpdateWindowTitle, Qt::QueuedConnection);
+    } else if (event->type() == QEvent::KeyRelease) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_CapsLock || key == Qt::Key_NumLock || key == Qt::Key_ScrollLock) {
             UpdateLockIndicators();
@@ -817,10 +829,10 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CMainFrame::UpdateLockIndicators() {
-    const char* leds[] = {"capslock", "numlock", "scrolllock"};
-    for (int i = 0; i < 3; ++i) {
-        // A lock that is off, or that no keyboard reports, leaves its pane empty.
-        const bool on = LockLedState(leds[i]).value_or(false);
+    const LockStates states = CurrentLockStates();
+    for (std::size_t i = 0; i < states.size(); ++i) {
+        // A lock that is off, or that nothing reports, leaves its pane empty.
+        const bool on = states[i].value_or(false);
         m_lockPanes[i]->setText(on ? m_lockPanes[i]->objectName() : QString());
     }
 }

@@ -31,6 +31,7 @@ class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class QStyle;
 class QToolBar;
 class SettingsStore;
 
@@ -130,6 +131,7 @@ private:
     void ShowWorkerError(const std::shared_ptr<ErrorRequest>& request, int stringId, unsigned type);
     void AbandonErrorRequests();
     void UpdateLockIndicators();
+    void UpdateWindowTitle();
 
     CTessaronApp& m_app;
     SettingsStore& m_settings;
@@ -139,6 +141,8 @@ private:
     QLabel* m_transferPane = nullptr;
     QLabel* m_loadPane = nullptr;
     QLabel* m_lockPanes[3] = {};
+    // The menus' style: checkable commands show a mark only while checked.
+    QStyle* m_menuStyle = nullptr;
     std::map<int, QAction*> m_actions;
     std::vector<QAction*> m_buttons;
     std::vector<QAction*> m_recentActions;

@@ -27,3 +27,9 @@ void FormView::FitFrameToForm(bool fixed) {
         frame->SetSizeLimits(frame->size(), fixed ? frame->size() : QSize(-1, -1));
     }
 }
+
+void Explain(std::initializer_list<QWidget*> controls, const QString& text) {
+    for (QWidget* control : controls) {
+        control->setWhatsThis(text);
+    }
+}

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QWidget>
+#include <initializer_list>
 
 class FormView : public QWidget {
 public:
@@ -26,3 +27,6 @@ private:
     int m_designWidth;
     int m_designHeight;
 };
+
+// Gives each of `controls` the context help ("?" and a click, or Shift+F1): what it does.
+void Explain(std::initializer_list<QWidget*> controls, const QString& text);

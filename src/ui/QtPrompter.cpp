@@ -5,8 +5,14 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
+#include <QScreen>
+#include <QTreeView>
+#include <algorithm>
 
 namespace {
 
@@ -59,6 +65,65 @@ int AnswerOf(QMessageBox::StandardButton button) {
     }
 }
 
+// Lets a message box break its text only where the message does, as far as the screen has
+// room. Qt wraps every line longer than half the screen (500 pixels at most), which broke the
+// program's lists (four "006: 9.000000e+000" entries to a line) inside an entry. Qt sizes the
+// box anew whenever its layout changes, so the label's least width is what keeps the lines
+// whole: Qt's box then grows to it, up to the widest box Qt makes on that screen.
+constexpr int kFrameRoom = 40;
+
+void KeepLinesWhole(QMessageBox& box) {
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    const QScreen* screen = box.screen();
+    if (label == nullptr || box.layout() == nullptr || screen == nullptr) {
+        return;
+    }
+    const bool wrapped = label->wordWrap();
+    label->setWordWrap(false);
+    box.layout()->invalidate();
+    const int lines = label->minimumSizeHint().width();
+    const int besides = box.layout()->totalMinimumSize().width() - lines;
+    label->setWordWrap(wrapped);
+    // Qt's widest box: the whole screen up to 1024 pixels (here less room for the window's
+    // frame), else the screen less 480 pixels, at most 1000; beyond it Qt would break lines
+    // anywhere, even inside a number.
+    const int screenWidth = screen->availableGeometry().width();
+    const int widest =
+        screenWidth <= 1024 ? screenWidth - kFrameRoom : std::min(screenWidth - 480, 1000);
+    label->setMinimumWidth(std::max(0, std::min(lines, widest - besides)));
+}
+
+// A file dialog large enough to read its columns: two thirds of the screen each way, never
+// smaller than Qt makes it, in the detail view with a name column of two fifths of its width or
+// wider, as the user may have widened it before. Size, type and date are as wide as what a
+// folder shows in them once it is read.
+void FitToScreen(QFileDialog& dialog) {
+    const QScreen* screen = dialog.parentWidget() != nullptr ? dialog.parentWidget()->screen()
+                                                             : QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QSize room = screen->availableGeometry().size();
+    dialog.resize((room * 2 / 3).expandedTo(dialog.size()).boundedTo(room));
+    dialog.setViewMode(QFileDialog::Detail);
+    auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (details == nullptr) {
+        return;
+    }
+    QHeaderView* header = details->header();
+    header->resizeSection(0, std::max(header->sectionSize(0), dialog.width() * 2 / 5));
+    if (auto* files = dialog.findChild<QFileSystemModel*>()) {
+        QObject::connect(files, &QFileSystemModel::directoryLoaded, details, [details] {
+            QHeaderView* columns = details->header();
+            for (int column = 1; column < columns->count(); ++column) {
+                const int was = columns->sectionSize(column);
+                details->resizeColumnToContents(column);
+                columns->resizeSection(column, std::max(was, columns->sectionSize(column)));
+            }
+        });
+    }
+}
+
 // Owns a dialog made on the heap for exec(). The parent may be destroyed while the dialog's
 // event loop runs, and the dialog with it; a dialog on the stack would then be deleted twice.
 template <typename Dialog> class ExecDialog {
@@ -69,6 +134,7 @@ public:
     ExecDialog& operator=(const ExecDialog&) = delete;
 
     Dialog* operator->() const { return m_dialog.data(); }
+    Dialog& operator*() const { return *m_dialog; }
     // False once the dialog was destroyed with its parent.
     explicit operator bool() const { return !m_dialog.isNull(); }
 
@@ -163,6 +229,7 @@ int QtPrompter::DetailedMessageBox(const std::string& text, const std::string& d
     box->setStandardButtons(set.buttons);
     box->setDefaultButton(set.defaultButton);
     box->setEscapeButton(set.escapeButton);
+    KeepLinesWhole(*box);
 
     const ArrowWhileAsking arrow;
     box->exec();
@@ -206,6 +273,8 @@ std::optional<FileChoice> QtPrompter::AskFile(const FileDialogRequest& request, 
     if (request.defaultExtension && !request.defaultExtension->empty()) {
         dialog->setDefaultSuffix(QString::fromStdString(*request.defaultExtension));
     }
+
+    FitToScreen(*dialog);
 
     const ArrowWhileAsking arrow;
     if (dialog->exec() != QDialog::Accepted || !dialog) {

@@ -19,15 +19,17 @@ namespace {
 constexpr int kFormWidth = 251;
 constexpr int kFormHeight = 203;
 
-// The size of a parameter field, in dialog units.
-constexpr int kFieldWidth = 40;
+// The height of a parameter field, in dialog units.
 constexpr int kFieldHeight = 13;
 
 // Where the labels of the two columns of fields start and how wide they may be, and where
-// the fields start.
-constexpr int kLeftLabelX = 4, kLeftLabelWidth = 80, kLeftFieldX = 86;
-constexpr int kRightLabelX = 132, kRightLabelWidth = 73, kRightFieldX = 207;
-// The voltage texts may grow up to the column of the Apply button.
+// the fields start and how wide they are. The left labels have room for their longest text,
+// "Number of elements in section:", on one line.
+constexpr int kLeftLabelX = 4, kLeftLabelWidth = 99, kLeftFieldX = 105, kLeftFieldWidth = 36;
+constexpr int kRightLabelX = 145, kRightLabelWidth = 60, kRightFieldX = 207, kRightFieldWidth = 40;
+// The voltages stand in the right column's label room, after their "Voltage:"; their texts
+// may grow up to the column of the Apply button.
+constexpr int kVoltageLabelWidth = 26, kVoltageX = 172, kVoltageWidth = 32;
 constexpr int kVoltageRight = 205;
 
 QLabel* AddLabel(QWidget* form, const DialogUnits& units, const char* text, int x, int y,
@@ -40,16 +42,17 @@ QLabel* AddLabel(QWidget* form, const DialogUnits& units, const char* text, int 
 
 // The label left of a field whose top is at `fieldY`. A text too long for its room (in a wide
 // font) breaks into two lines centred on the field instead of being cut off.
-void AddFieldLabel(QWidget* form, const DialogUnits& units, const char* text, int x, int fieldY,
-                   int width) {
+QLabel* AddFieldLabel(QWidget* form, const DialogUnits& units, const char* text, int x, int fieldY,
+                      int width) {
     QLabel* label = AddLabel(form, units, text, x, fieldY + DialogUnits::kLabelDrop, width);
     if (label->sizeHint().width() <= label->width()) {
-        return;
+        return label;
     }
     label->setWordWrap(true);
     const int height = label->heightForWidth(label->width());
     const int middle = units.ToPixels(x, fieldY, width, kFieldHeight).center().y();
     label->setGeometry(label->x(), std::max(0, middle - height / 2), label->width(), height);
+    return label;
 }
 
 } // namespace
@@ -64,14 +67,14 @@ CTessaronVoltView::~CTessaronVoltView() {
     m_document.RemoveView(this);
 }
 
-QLineEdit* CTessaronVoltView::AddField(int id, bool digitsOnly, int x, int y) {
+QLineEdit* CTessaronVoltView::AddField(int id, bool digitsOnly, int x, int y, int width) {
     auto* field = new QLineEdit(this);
     field->setObjectName(QString::number(id));
     if (digitsOnly) {
         field->setValidator(
             new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), field));
     }
-    DialogUnits(font()).Place(field, x, y, kFieldWidth, kFieldHeight);
+    DialogUnits(font()).Place(field, x, y, width, kFieldHeight);
     connect(field, &QLineEdit::textChanged, this, &CTessaronVoltView::OnParamChange);
     // Enter presses the default button, as on any form.
     connect(field, &QLineEdit::returnPressed, this, [this] {
@@ -94,28 +97,49 @@ void CTessaronVoltView::CreateControls() {
         bool rightColumn;
         int y;
         QLineEdit*& field;
+        const char* help;
     } fields[] = {
-        {"Number of elements in section:", IDC_SECTION, true, false, 4, m_editSection},
-        {"Number of elements:", IDC_ELEMENTS, true, false, 18, m_editElements},
-        {"Code for DAC (Level 1):", IDC_LEVEL1, true, false, 32, m_editLevel1},
-        {"Code for DAC (Level 0):", IDC_LEVEL0, true, false, 46, m_editLevel0},
-        {"Reference voltage:", IDC_REF_VOLTAGE, false, true, 4, m_editRefVoltage},
-        {"Digits in DAC:", IDC_DAC_DIGITS, true, true, 18, m_editDacDigits},
+        {"Number of elements in section:", IDC_SECTION, true, false, 4, m_editSection,
+         "Number of elements in section: how many neighbouring elements share a level. The row "
+         "starts with that many elements at level 1, then as many at level 0, and so on. Takes "
+         "effect with Apply."},
+        {"Number of elements:", IDC_ELEMENTS, true, false, 18, m_editElements,
+         "Number of elements: the electrodes of the row, 1 to 512. Takes effect with Apply."},
+        {"Code for DAC (Level 1):", IDC_LEVEL1, true, false, 32, m_editLevel1,
+         "Code for DAC (Level 1): the DAC code of the first section and of every second one after "
+         "it, from 0 to half the DAC's range less one. Takes effect with Apply."},
+        {"Code for DAC (Level 0):", IDC_LEVEL0, true, false, 46, m_editLevel0,
+         "Code for DAC (Level 0): the DAC code of the sections between those of level 1, from 0 "
+         "to half the DAC's range less one. Takes effect with Apply."},
+        {"Reference voltage:", IDC_REF_VOLTAGE, false, true, 4, m_editRefVoltage,
+         "Reference voltage: the voltage of the DAC's full range, from which the voltages of the "
+         "two levels are worked out. Takes effect with Apply."},
+        {"Digits in DAC:", IDC_DAC_DIGITS, true, true, 18, m_editDacDigits,
+         "Digits in DAC: the resolution of the controller's DAC, 10 to 16 bits. Takes effect "
+         "with Apply."},
     };
     for (const auto& row : fields) {
-        AddFieldLabel(this, units, row.label, row.rightColumn ? kRightLabelX : kLeftLabelX, row.y,
-                      row.rightColumn ? kRightLabelWidth : kLeftLabelWidth);
-        row.field =
-            AddField(row.id, row.digitsOnly, row.rightColumn ? kRightFieldX : kLeftFieldX, row.y);
+        QLabel* label =
+            AddFieldLabel(this, units, row.label, row.rightColumn ? kRightLabelX : kLeftLabelX,
+                          row.y, row.rightColumn ? kRightLabelWidth : kLeftLabelWidth);
+        row.field = AddField(row.id, row.digitsOnly, row.rightColumn ? kRightFieldX : kLeftFieldX,
+                             row.y, row.rightColumn ? kRightFieldWidth : kLeftFieldWidth);
+        Explain({label, row.field}, row.help);
     }
 
     // The voltages stand in the rows of the two level codes.
-    AddLabel(this, units, "Voltage:", kRightLabelX, 34, 29);
-    m_voltage1 = AddLabel(this, units, "", 163, 34, 32);
+    QLabel* voltage1Label = AddLabel(this, units, "Voltage:", kRightLabelX, 34, kVoltageLabelWidth);
+    m_voltage1 = AddLabel(this, units, "", kVoltageX, 34, kVoltageWidth);
     m_voltage1->setObjectName(QString::number(IDC_VOLTAGE1));
-    AddLabel(this, units, "Voltage:", kRightLabelX, 48, 29);
-    m_voltage0 = AddLabel(this, units, "", 163, 48, 32);
+    Explain({voltage1Label, m_voltage1},
+            "The voltage level 1 stands for: its code times the reference voltage over the DAC's "
+            "steps, as applied last.");
+    QLabel* voltage0Label = AddLabel(this, units, "Voltage:", kRightLabelX, 48, kVoltageLabelWidth);
+    m_voltage0 = AddLabel(this, units, "", kVoltageX, 48, kVoltageWidth);
     m_voltage0->setObjectName(QString::number(IDC_VOLTAGE0));
+    Explain({voltage0Label, m_voltage0},
+            "The voltage level 0 stands for: its code times the reference voltage over the DAC's "
+            "steps, as applied last.");
 
     m_apply = new QPushButton(QStringLiteral("&Apply"), this);
     m_apply->setObjectName(QString::number(IDC_APPLY));
@@ -123,11 +147,16 @@ void CTessaronVoltView::CreateControls() {
     m_apply->setEnabled(false);
     units.Place(m_apply, 207, 45, 40, 14);
     connect(m_apply, &QPushButton::clicked, this, &CTessaronVoltView::OnApply);
+    Explain({m_apply},
+            "Apply: checks the fields, takes them into the table and builds its pattern "
+            "of codes anew. A field out of range gets a message and the keyboard focus.");
 
     m_graph = new CGraphicVolt(this);
     m_graph->setObjectName(QString::number(IDC_GRAPH));
     m_graph->SetDocument(&m_document);
     units.Place(m_graph, 4, 63, 243, 115);
+    Explain({m_graph}, "The codes of the elements, left to right, as applied last: the sections of "
+                       "level 1 and level 0 in turn.");
 
     // The comment's label may reach up to the comment itself.
     QLabel* commentLabel = AddLabel(this, units, "Comment:", 4, 181 + DialogUnits::kLabelDrop, 32);
@@ -140,11 +169,15 @@ void CTessaronVoltView::CreateControls() {
     // The comment goes to the document at every keystroke.
     connect(m_comment, &NoteEdit::edited, this,
             [this] { m_document.SetComment(m_comment->Text(), this); });
+    Explain({commentLabel, m_comment},
+            "A free comment kept with the table in its file, such as what it was made for.");
 
     m_insertPath = new QPushButton(QStringLiteral("Insert &Path"), this);
     m_insertPath->setObjectName(QString::number(IDC_INSERT_PATH));
     units.Place(m_insertPath, 197, 181, 50, 21);
     connect(m_insertPath, &QPushButton::clicked, m_comment, &NoteEdit::InsertPath);
+    Explain({m_insertPath},
+            "Insert Path: asks for a file and puts its path into the comment at the cursor.");
 
     QWidget* const order[] = {m_editSection, m_editElements,   m_editLevel1,
                               m_editLevel0,  m_editRefVoltage, m_editDacDigits,
@@ -187,7 +220,7 @@ void CTessaronVoltView::ShowVoltage(QLabel* label, int code) {
     const DialogUnits units(font());
     const int room = units.ToPixelsX(kVoltageRight) - label->x();
     const int needed = label->fontMetrics().horizontalAdvance(text);
-    label->resize(std::clamp(needed, units.ToPixelsX(32), room), label->height());
+    label->resize(std::clamp(needed, units.ToPixelsX(kVoltageWidth), room), label->height());
     label->setToolTip(needed > room ? text : QString());
 }
 

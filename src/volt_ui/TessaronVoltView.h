@@ -66,7 +66,7 @@ public:
 
 private:
     void CreateControls();
-    QLineEdit* AddField(int id, bool digitsOnly, int x, int y);
+    QLineEdit* AddField(int id, bool digitsOnly, int x, int y, int width);
     void ShowVoltage(QLabel* label, int code);
     void OnParamChange();
 

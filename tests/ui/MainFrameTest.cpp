@@ -8,6 +8,7 @@
 #include "framework/StringTable.h"
 #include "shell/CustomizeSheet.h"
 #include "shell/HelpWindow.h"
+#include "shell/LockIndicators.h"
 #include "shell/Page1.h"
 #include "shell/TessaronApp.h"
 #include "support/FakePrompter.h"
@@ -29,6 +30,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBrowser>
@@ -38,6 +41,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -235,6 +239,85 @@ TEST_F(MainFrameTest, F1OpensTheGuideAtTheActiveWindowsTopicAndHelpTopicsAtItsSt
     Trigger(ID_HELP_FINDER);
     EXPECT_EQ(scroll->value(), 0);
     delete HelpWindow::Instance();
+}
+
+TEST_F(MainFrameTest, TitleNamesTheDocumentOnceAndTheMessageAreaReturnsToReady) {
+    Start();
+    m_frame->show();
+    DocTemplate* profile = nullptr;
+    for (const auto& type : m_app->Templates()) {
+        if (type->ResourceId() == IDR_PROFILE_TYPE) {
+            profile = type.get();
+        }
+    }
+    m_app->NewDocument(*profile);
+    DocumentFrame* window = m_frame->ActiveChildFrame();
+    ASSERT_NE(window, nullptr);
+    const QString name = window->windowTitle();
+    const QString plain = "Tessaron - " + name, maximised = "Tessaron - [" + name + "]";
+    EXPECT_EQ(m_frame->windowTitle(), plain);
+    // Maximised, restored, maximised again: the document is named once, in brackets while its
+    // window fills the workspace.
+    for (const bool maximise : {true, false, true}) {
+        maximise ? window->showMaximized() : window->showNormal();
+        EXPECT_TRUE(WaitUntil([&] {
+            return m_frame->windowTitle() == (maximise ? maximised : plain);
+        })) << m_frame->windowTitle().toStdString();
+    }
+
+    // A menu's or tool tip's text passes; then the message area says "Ready" again.
+    QStatusBar* bar = m_frame->statusBar();
+    EXPECT_EQ(bar->currentMessage(), "Ready");
+    bar->showMessage("Create a new document");
+    EXPECT_EQ(bar->currentMessage(), "Create a new document");
+    bar->clearMessage();
+    EXPECT_EQ(bar->currentMessage(), "Ready");
+    QStatusTipEvent tip(QString{});
+    QApplication::sendEvent(m_frame, &tip);
+    EXPECT_EQ(bar->currentMessage(), "Ready");
+}
+
+TEST_F(MainFrameTest, MenuCommandsThatCanBeCheckedShowAMarkOnlyWhileChecked) {
+    Start();
+    NewVoltTable();
+    // The style of the menu that holds Connect.
+    QStyle* style = nullptr;
+    for (QAction* popup : m_frame->menuBar()->actions()) {
+        if (popup->menu()->actions().contains(Command(ID_CONTROLLER_CONNECT))) {
+            style = popup->menu()->style();
+        }
+    }
+    ASSERT_NE(style, nullptr);
+    // A menu with the command checkable, and the same menu with a plain command.
+    const auto picture = [style](bool checkable, bool checked) {
+        QMenu menu;
+        menu.setStyle(style);
+        QAction* action = menu.addAction("&Connect");
+        action->setCheckable(checkable);
+        action->setChecked(checked);
+        menu.addAction("&Send");
+        return menu.grab().toImage();
+    };
+    EXPECT_EQ(picture(true, false), picture(false, false));
+    EXPECT_NE(picture(true, true), picture(false, false));
+}
+
+TEST(LockIndicatorsTest, AKeyboardLedTellsItsLockAndNoneLeavesItUnknown) {
+    TempDir leds;
+    // Folder of an LED and its brightness: a lock is on when any of its keyboards' LEDs is lit.
+    const std::pair<const char*, const char*> files[] = {
+        {"input3::capslock", "0\n"}, {"input7::capslock", "1\n"}, {"input3::numlock", "0\n"},
+        {"input3::kana", "1\n"},     {"phy0-led", "1\n"},
+    };
+    for (const auto& [folder, brightness] : files) {
+        std::filesystem::create_directories(leds.File(folder));
+        TempDir::Write(leds.File(std::string(folder) + "/brightness"), brightness);
+    }
+    const LockStates expected = {true, false, std::nullopt};
+    EXPECT_EQ(LedLockStates(QString::fromStdString(leds.Path())), expected);
+    // Without a display server that knows them (the offscreen platform), the LEDs tell.
+    EXPECT_EQ(CurrentLockStates(QString::fromStdString(leds.Path())), expected);
+    EXPECT_EQ(LedLockStates(QString::fromStdString(leds.File("none"))), LockStates{});
 }
 
 TEST_F(MainFrameTest, FailedConnectShowsItsMessageBeforeTheCommandEndsAndStaysUnchecked) {

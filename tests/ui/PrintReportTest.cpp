@@ -19,6 +19,7 @@
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -343,6 +344,12 @@ TEST_F(PrintReportTest, PrintCommandAndPreviewShowTheSamePagesAsThePdf) {
         ASSERT_NE(dialog, nullptr);
         auto* preview = dialog->findChild<QPrintPreviewWidget*>();
         previewPages = preview->pageCount();
+        // Large enough to read: most of the screen, the pages as wide as the window.
+        const QRect screen = dialog->screen()->availableGeometry();
+        EXPECT_GE(dialog->width() * 10, screen.width() * 8);
+        EXPECT_GE(dialog->height() * 10, screen.height() * 8);
+        EXPECT_TRUE(screen.contains(dialog->frameGeometry()));
+        EXPECT_EQ(preview->zoomMode(), QPrintPreviewWidget::FitToWidth);
         preview->setViewMode(QPrintPreviewWidget::FacingPagesView);
         preview->print();
         dialog->reject();

@@ -8,12 +8,15 @@
 #include <QDeadlineTimer>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <gtest/gtest.h>
 
 namespace {
@@ -100,6 +103,46 @@ TEST_F(QtPrompterTest, BoxesShowTheirTypeAsPlainTextAndAnswerEnterAndEscape) {
     }
 }
 
+TEST_F(QtPrompterTest, BoxesBreakLinesOnlyWhereTheMessageDoes) {
+    // A list of bad values as the profile builds it, four entries to a line, and a message of
+    // one short line.
+    std::string list = "Some numbers in array are greater then maximum phase (8.000000e+000), or "
+                       "smaller than 0. Indexes of this numbers:\n";
+    for (int i = 0; i < 28; ++i) {
+        list += (i > 0 ? (i % 4 == 0 ? ", \t\n" : ", \t") : "") + std::to_string(100 + i) +
+                ": 9.000000e+000";
+    }
+    for (const std::string& text : {list, std::string("Short.")}) {
+        WhenShown<Box>([&](Box* box) {
+            // Qt sizes the box again whenever its layout asks for it.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            ASSERT_NE(label, nullptr);
+            // Every line the screen has room for stands whole on one line of the label; a
+            // longer one may break, and the label is tall enough for all of them.
+            const QFontMetrics metrics(label->font());
+            const QRect screen = box->screen()->availableGeometry();
+            const int room =
+                screen.width() - (box->frameGeometry().width() - label->contentsRect().width());
+            for (const QString& line : label->text().split('\n')) {
+                const int width =
+                    metrics.boundingRect(QRect(0, 0, 100000, 100), Qt::TextExpandTabs, line)
+                        .width();
+                if (width <= room) {
+                    EXPECT_LE(width, label->contentsRect().width()) << line.toStdString();
+                }
+            }
+            EXPECT_GE(label->contentsRect().height(),
+                      label->wordWrap() ? label->heightForWidth(label->contentsRect().width())
+                                        : label->sizeHint().height());
+            EXPECT_TRUE(screen.contains(box->frameGeometry()));
+            box->accept();
+        });
+        m_prompter.MessageBox(text, MB_OK | MB_ICONSTOP);
+    }
+}
+
 TEST_F(QtPrompterTest, DialogsSurviveTheDestructionOfTheirParentAndWaitCursorsNest) {
     auto* window = new QWidget;
     QtPrompter prompter(window);
@@ -178,6 +221,42 @@ TEST_F(QtPrompterTest, FileDialogsShowTheRequestAndReturnThePathAndFilterChosen)
         EXPECT_EQ(choice ? choice->path : "", chosen.empty() ? "" : dir.File(chosen));
         EXPECT_EQ(choice ? choice->filterIndex : 2, 2);
     }
+}
+
+TEST_F(QtPrompterTest, FileDialogsOpenLargeEnoughToReadTheirColumns) {
+    TempDir dir;
+    TempDir::Write(dir.File("a profile with a long name of its own.txt"), "1\n");
+    bool shown = false;
+    WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        shown = true;
+        // Two thirds of the screen each way, all of it on the screen.
+        const QRect screen = dialog->screen()->availableGeometry();
+        EXPECT_GE(dialog->width(), screen.width() * 2 / 3 - 1);
+        EXPECT_GE(dialog->height(), screen.height() * 2 / 3 - 1);
+        EXPECT_LE(dialog->width(), screen.width());
+        EXPECT_LE(dialog->height(), screen.height());
+        EXPECT_EQ(dialog->viewMode(), QFileDialog::Detail);
+        const auto* details = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
+        ASSERT_NE(details, nullptr);
+        const QHeaderView* columns = details->header();
+        EXPECT_GE(columns->sectionSize(0), dialog->width() * 2 / 5);
+        // Once the folder is read, size, type and date show whole.
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return details->model()->rowCount(details->rootIndex()) > 0; }));
+        const QModelIndex file = details->model()->index(0, 0, details->rootIndex());
+        for (int column = 1; column < columns->count(); ++column) {
+            EXPECT_TRUE(QTest::qWaitFor([&] {
+                return columns->sectionSize(column) >=
+                       details->sizeHintForIndex(file.siblingAtColumn(column)).width();
+            })) << "column "
+                << column;
+        }
+        dialog->reject();
+    });
+    FileDialogRequest request;
+    request.initialName = dir.File("new.txt");
+    EXPECT_EQ(m_prompter.AskOpenFile(request), std::nullopt);
+    EXPECT_TRUE(shown);
 }
 
 } // namespace

@@ -268,7 +268,7 @@ TEST_F(ProfileViewTest, EnlargedFrameMovesAndStretchesControlsAndRestoresThemExa
     EXPECT_EQ(view->size(), view->sizeHint());
     // Shown in its frame, the form has its controls where the design puts them.
     const DialogUnits units(view->font());
-    EXPECT_EQ(view->Control(IDC_APPLY)->geometry(), units.ToPixels(325, 193, 52, 14));
+    EXPECT_EQ(view->Control(IDC_APPLY)->geometry(), units.ToPixels(325, 201, 52, 14));
     EXPECT_EQ(view->Control(IDC_HIGH)->geometry(), units.ToPixels(158, 233, 40, 14));
     std::map<QWidget*, QRect> every;
     for (QWidget* child : view->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
