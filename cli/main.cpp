@@ -1,4 +1,5 @@
 // tessaron-cli: profiles from the command line, for scripts and for benches without a screen.
+#include "CheckCommand.h"
 #include "Command.h"
 #include "ProfileCommands.h"
 #include "SendCommand.h"
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
         commands.push_back(std::move(command));
     }
     commands.push_back(AddSendCommand(tool));
+    commands.push_back(AddCheckCommand(tool));
     // Set after the commands, so that only the tool's own help ends with it.
     tool.footer("Exit status: 0 done, 1 refused (the program's message on standard error),\n"
                 "2 usage error. A refused command writes no file.\n"

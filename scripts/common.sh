@@ -7,7 +7,7 @@ TESSARON_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # Everything the build, the tests and the sanitizer runs need on a fresh Debian 12.
 TESSARON_PACKAGES=(
   cmake ninja-build g++ make pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev libgsl-dev libcli11-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev libgsl-dev libcli11-dev nlohmann-json3-dev
   qt6-base-dev fonts-dejavu-core
   desktop-file-utils shared-mime-info appstream poppler-utils librsvg2-bin
 )
