@@ -107,17 +107,17 @@ std::optional<optics::InputOutcome> ProfileFileInput(CliContext& context, const 
 }
 
 // A figure for JSON: the number, or null where the check has none.
-nlohmann::json Optional(const std::optional<double>& value) {
-    return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+nlohmann::ordered_json Optional(const std::optional<double>& value) {
+    return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
 }
 
-nlohmann::json Json(const optics::CheckResult& result, const std::string& file,
-                    const std::string& response) {
+nlohmann::ordered_json Json(const optics::CheckResult& result, const std::string& file,
+                            const std::string& response) {
     const std::optional<optics::CheckFigures>& f = result.figures;
     auto figure = [&](double optics::CheckFigures::*member) {
-        return f ? nlohmann::json((*f).*member) : nlohmann::json(nullptr);
+        return f ? nlohmann::ordered_json((*f).*member) : nlohmann::ordered_json(nullptr);
     };
-    nlohmann::json out = {
+    nlohmann::ordered_json out = {
         {"file", file},
         {"design", optics::DesignName(result.design)},
         {"response", response},

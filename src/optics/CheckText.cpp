@@ -35,7 +35,11 @@ std::string LengthText(double metres) {
     if (!std::isfinite(metres)) {
         return Figure(metres, "m");
     }
-    if (size >= 1.0 || size == 0.0) {
+    // Below a picometre a length is the transforms' rounding, not an optical figure.
+    if (size < 1e-12) {
+        return Figure(0.0, "m");
+    }
+    if (size >= 1.0) {
         return Figure(metres, "m");
     }
     if (size >= 1e-3) {

@@ -10,6 +10,7 @@ enum CommandId : int {
     ID_SEPARATOR = 0,
     ID_CUSTOMIZE = 200,
     ID_EDIT_DATA = 32777,
+    ID_OPTICAL_CHECK = 32790,
     ID_EDIT_CLEAR_ALL = 32779,
     ID_FILE_NEW = 57600,
     ID_FILE_OPEN = 57601,
