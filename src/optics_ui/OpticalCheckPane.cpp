@@ -9,9 +9,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -46,10 +48,6 @@ protected:
 private:
     const OpticalCheckPane& m_pane;
 };
-
-QString Escaped(const std::string& text) {
-    return QString::fromStdString(text).toHtmlEscaped();
-}
 
 } // namespace
 
@@ -90,14 +88,15 @@ OpticalCheckPane::OpticalCheckPane(CTessaronDoc& doc, QWidget* parent)
     controls->addWidget(m_reportBox);
 
     m_canvas = new CheckCanvas(*this, this);
-    m_figures = new QLabel(this);
+    // Plain text that can be selected and copied. Its size does not follow its text, so new
+    // figures do not lay the window out again.
+    m_figures = new QPlainTextEdit(this);
     m_figures->setObjectName("figures");
-    m_figures->setTextFormat(Qt::RichText);
-    m_figures->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_figures->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_figures->setWordWrap(true);
-    m_figures->setMinimumWidth(220);
-    m_figures->setMaximumWidth(300);
+    m_figures->setReadOnly(true);
+    m_figures->setFrameShape(QFrame::NoFrame);
+    m_figures->setFixedWidth(300);
+    m_figures->setTabStopDistance(
+        QFontMetricsF(m_figures->font()).horizontalAdvance("Spot width (FWHM)  "));
     auto* body = new QHBoxLayout;
     body->addWidget(m_canvas, 1);
     body->addWidget(m_figures);
@@ -149,7 +148,10 @@ OpticalCheckPane::~OpticalCheckPane() {
 }
 
 void OpticalCheckPane::OnUpdate(DocumentView*, int) {
-    setWindowTitle("Optical check - " + QString::fromStdString(m_doc.GetTitle()));
+    const QString title = "Optical check - " + QString::fromStdString(m_doc.GetTitle());
+    if (title != windowTitle()) {
+        setWindowTitle(title); // after Save As
+    }
     ScheduleCheck();
 }
 
@@ -186,7 +188,7 @@ bool OpticalCheckPane::UpToDate() const {
 }
 
 QString OpticalCheckPane::FiguresText() const {
-    return m_figures->text();
+    return m_figures->toPlainText();
 }
 
 void OpticalCheckPane::SetIntensityScale(plot::Scale scale) {
@@ -237,22 +239,22 @@ void OpticalCheckPane::ShowResponse() {
 }
 
 void OpticalCheckPane::ShowFigures() {
-    QString html;
+    QString text;
     if (m_result) {
-        html = "<table cellspacing=\"2\">";
         for (const optics::FigureLine& line : optics::FigureLines(*m_result)) {
-            html +=
-                "<tr><td>" + Escaped(line.name) + "</td><td>" + Escaped(line.value) + "</td></tr>";
+            text += QString::fromStdString(line.name + "\t" + line.value + "\n");
         }
-        html += "</table>";
         for (const std::string& warning : m_result->warnings) {
-            html += "<p style=\"color:#a03c00\">" + Escaped(warning) + "</p>";
+            text += "\n" + QString::fromStdString(warning) + "\n";
         }
     } else {
-        html = "<p>" + Escaped(m_message) + "</p>";
+        text = QString::fromStdString(m_message);
     }
-    m_figures->setText(html);
-    m_canvas->update();
+    m_figures->setPlainText(text);
+    // Painted now rather than at the window's next update request, which a platform may hold
+    // back for a frame: the check is as late as the figures it shows.
+    m_figures->repaint();
+    m_canvas->repaint();
     emit checkShown();
 }
 

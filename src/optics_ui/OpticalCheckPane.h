@@ -24,6 +24,7 @@ class CTessaronDoc;
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QPlainTextEdit;
 
 class OpticalCheckPane : public QWidget, public DocumentView {
     Q_OBJECT
@@ -68,7 +69,7 @@ private:
     QComboBox* m_scaleBox = nullptr;
     QCheckBox* m_reportBox = nullptr;
     QWidget* m_canvas = nullptr;
-    QLabel* m_figures = nullptr;
+    QPlainTextEdit* m_figures = nullptr;
     QTimer m_pending;
     std::optional<optics::RecordedResponse> m_response;
     std::string m_inputError; // the reason there is no input to check, for the newest state
