@@ -214,9 +214,11 @@ Command AddCheckCommand(CLI::App& tool) {
     AddText(command, "--table-record", args->record, "REC",
             "the calibration record (.tcal) whose fitted curve is the liquid crystal's response");
     command.add_flag("--json", args->json, "the figures as one JSON object");
-    AddText(command, "--plot", args->plot, "OUT",
-            "draw the phase error and the intensity into a PNG or PDF file");
-    command.add_flag("--log-scale", args->logScale, "the picture's intensity on a log scale");
+    CLI::Option* plotOption =
+        AddText(command, "--plot", args->plot, "OUT",
+                "draw the phase error and the intensity into a PNG or PDF file");
+    command.add_flag("--log-scale", args->logScale, "the picture's intensity on a log scale")
+        ->needs(plotOption);
     AddText(command, "--aperture", args->aperture, "M", "a volt-phase table's aperture, metres");
     AddText(command, "--max-phase", args->maxPhase, "P",
             "a volt-phase table's phase at the highest level, parts of PI");

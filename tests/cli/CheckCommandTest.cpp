@@ -124,6 +124,20 @@ TEST_F(CheckCommandTest, PlotWritesAReadablePngOrPdf) {
     EXPECT_NE(document.find("%%EOF", document.size() - 8), std::string::npos);
 }
 
+TEST_F(CheckCommandTest, HelpAndUsageErrors) {
+    const auto help = Cli({"check", "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* option : {"FILE.lcp|FILE.vf", "--table-record REC", "--json", "--plot OUT",
+                               "--log-scale", "--aperture M", "--max-phase P", "--wavelength M"}) {
+        EXPECT_THAT(help.out, HasSubstr(option));
+    }
+    // A picture's scale without a picture, and a missing file, are usage errors.
+    const auto scale = Cli({"check", lens, "--log-scale"});
+    EXPECT_EQ(scale.exitCode, 2);
+    EXPECT_THAT(scale.err, HasSubstr("--log-scale requires --plot"));
+    EXPECT_EQ(Cli({"check"}).exitCode, 2);
+}
+
 TEST_F(CheckCommandTest, RefusalsSayWhyAndWriteNothing) {
     const std::string old = dir.File("old.png");
     TempDir::Write(old, "an earlier picture");
