@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace {
@@ -111,7 +112,12 @@ OpticalCheckPane::OpticalCheckPane(CTessaronDoc& doc, QWidget* parent)
         SetIntensityScale(index == 1 ? plot::Scale::Logarithmic : plot::Scale::Linear);
     });
     connect(m_reportBox, &QCheckBox::toggled, this, [this](bool on) {
-        m_doc.Settings().WriteInt(settings::kSection, checkui::kReportPage, on ? 1 : 0);
+        // The report reads the setting: a choice that is not written is not taken.
+        if (!m_doc.Settings().WriteInt(settings::kSection, checkui::kReportPage, on ? 1 : 0)) {
+            const QSignalBlocker blocker(m_reportBox);
+            m_reportBox->setChecked(!on);
+            SettingsNotWritten();
+        }
     });
 
     // A single-shot timer of 0 ms runs at the event loop's next turn; restarting it while it
@@ -212,10 +218,19 @@ bool OpticalCheckPane::SetResponseRecord(const std::string& path) {
         }
         m_response = std::move(*read);
     }
-    m_doc.Settings().WriteString(settings::kSection, checkui::kResponseRecord, path);
+    if (!m_doc.Settings().WriteString(settings::kSection, checkui::kResponseRecord, path)) {
+        SettingsNotWritten(); // this window uses the response all the same
+    }
     ShowResponse();
     ScheduleCheck();
     return true;
+}
+
+void OpticalCheckPane::SettingsNotWritten() {
+    m_doc.GetPrompter().MessageBox("The settings file \"" + m_doc.Settings().Path() +
+                                       "\" cannot be written: the printed report keeps its "
+                                       "earlier optical check settings.",
+                                   MB_OK | MB_ICONEXCLAMATION);
 }
 
 void OpticalCheckPane::OnResponseChosen(int index) {

@@ -62,6 +62,7 @@ private:
     void OnResponseChosen(int index);
     void ShowResponse();
     void ShowFigures();
+    void SettingsNotWritten();
 
     CTessaronDoc& m_doc;
     QComboBox* m_responseBox = nullptr;

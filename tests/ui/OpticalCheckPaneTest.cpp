@@ -10,6 +10,7 @@
 #include "shell/CommandLineOptions.h"
 #include "shell/MainFrame.h"
 #include "shell/TessaronApp.h"
+#include "support/DiskFaults.h"
 #include "support/DocAccess.h"
 #include "support/FakePrompter.h"
 #include "support/RunProcess.h"
@@ -19,6 +20,7 @@
 #include "ui/SpinArrows.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPointer>
@@ -183,6 +185,20 @@ TEST_F(OpticalCheckPaneTest, ResponseFromARecordIsKeptForTheReport) {
     response->activated(0);
     ASSERT_TRUE(Shown(pane));
     EXPECT_EQ(checkui::ResponseRecordPath(doc->Settings()), "");
+
+    // The report's page: the box is the setting; a setting the disk refuses is not ticked.
+    auto* report = pane->findChild<QCheckBox*>("printWithReport");
+    ASSERT_NE(report, nullptr);
+    report->setChecked(true);
+    EXPECT_TRUE(checkui::ReportHasCheckPage(doc->Settings()));
+    {
+        FailingWrites full(0, ENOSPC);
+        report->setChecked(false);
+    }
+    EXPECT_TRUE(report->isChecked());
+    EXPECT_TRUE(checkui::ReportHasCheckPage(doc->Settings()));
+    ASSERT_EQ(prompter.shown.size(), 2u);
+    EXPECT_NE(prompter.shown.back().text.find("cannot be written"), std::string::npos);
 }
 
 // The report: exactly as before unless the check's page is asked for; then page 2 is the
