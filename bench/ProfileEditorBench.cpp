@@ -1,7 +1,9 @@
 // How quickly the profile form follows a spin arrow, on the offscreen platform: a click on the
 // up or down arrow of the diopters steps the value, generates the profile again and the graph
 // repaints it. Measured from the mouse press until the graph's paint has been done, for a
-// 512-element profile without and with a correction table (the table adds the corrected curve).
+// 512-element profile without and with a correction table (the table adds the corrected curve),
+// and with the optical check window open: then until the check of the new profile (on its
+// worker thread) has been shown and its charts repainted as well.
 //
 //   build/bin/tessaron_profile_bench
 // Prints a table and one PASS or FAIL line per case (the 99th percentile against 16 ms); exits
@@ -9,6 +11,7 @@
 #include "framework/Prompter.h"
 #include "framework/SettingsStore.h"
 #include "graphs/GraphicWnd.h"
+#include "optics_ui/OpticalCheckPane.h"
 #include "profile/TessaronDoc.h"
 #include "profile_ui/ChildFrame.h"
 #include "profile_ui/TessaronView.h"
@@ -75,7 +78,7 @@ struct Result {
     bool complete = false;
 };
 
-Result Measure(bool withTable, const QString& folder) {
+Result Measure(bool withTable, bool withCheck, const QString& folder) {
     BenchPrompter prompter;
     SettingsStore settings((folder + "/bench.ini").toStdString());
     AppContext context{settings, prompter};
@@ -114,20 +117,36 @@ Result Measure(bool withTable, const QString& folder) {
     }
     PaintCounter counter;
     view->Graph()->installEventFilter(&counter);
+    // The check window: done when it shows the newest profile's check (it paints its charts
+    // as it takes a result) and its charts have been painted since the click.
+    OpticalCheckPane* pane = withCheck ? ShowOpticalCheck(doc, *view) : nullptr;
+    PaintCounter checkPaints;
+    int paintsAtClick = 0;
+    if (pane != nullptr) {
+        pane->findChild<QWidget*>("checkCanvas")->installEventFilter(&checkPaints);
+    }
+    auto checkDone = [&] {
+        return pane == nullptr || (pane->UpToDate() && checkPaints.paints > paintsAtClick);
+    };
+    QDeadlineTimer ready(5000);
+    while (!checkDone() && !ready.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
     for (int i = 0; i < kClicks; ++i) {
         // Up and down in turn, so the lens stays the same one.
         QToolButton* arrow = i % 2 == 0 ? spin->UpButton() : spin->DownButton();
         const int before = counter.paints;
+        paintsAtClick = checkPaints.paints;
         const std::vector<double> phases = doc.Phase();
         QElapsedTimer timer;
         timer.start();
         Click(arrow);
         QDeadlineTimer deadline(5000);
-        while (counter.paints == before && !deadline.hasExpired()) {
+        while ((counter.paints == before || !checkDone()) && !deadline.hasExpired()) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         }
         const qint64 ns = timer.nsecsElapsed();
-        if (counter.paints == before || doc.Phase() == phases) {
+        if (counter.paints == before || !checkDone() || doc.Phase() == phases) {
             return result; // nothing repainted or nothing generated
         }
         result.ms.push_back(static_cast<double>(ns) / 1e6);
@@ -157,9 +176,16 @@ int main(int argc, char** argv) {
     std::printf("%-16s %8s %8s %8s %8s\n", "case", "min", "median", "p99", "max");
     bool allPass = true;
     std::vector<std::string> verdicts;
-    for (const bool table : {false, true}) {
-        const char* name = table ? "with table" : "without table";
-        const Result result = Measure(table, folder.path());
+    const struct {
+        const char* name;
+        bool table;
+        bool check;
+    } cases[] = {{"without table", false, false},
+                 {"with table", true, false},
+                 {"with check", false, true},
+                 {"check + table", true, true}};
+    for (const auto& [name, table, check] : cases) {
+        const Result result = Measure(table, check, folder.path());
         if (!result.complete || result.ms.empty()) {
             verdicts.push_back(std::string("FAIL ") + name + ": could not be measured");
             allPass = false;

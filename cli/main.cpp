@@ -1,5 +1,6 @@
 // tessaron-cli: profiles from the command line, for scripts and for benches without a screen.
 #include "CalibrateCommands.h"
+#include "CheckCommand.h"
 #include "Command.h"
 #include "LoadsCommand.h"
 #include "ProfileCommands.h"
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
     for (Command& command : AddCalibrateCommands(tool)) {
         commands.push_back(std::move(command));
     }
+    commands.push_back(AddCheckCommand(tool));
     // Set after the commands, so that only the tool's own help ends with it.
     tool.footer("Exit status: 0 done, 1 refused (the program's message on standard error),\n"
                 "2 usage error. A refused command writes no file.\n"

@@ -240,7 +240,9 @@ void WarnAboutAliasing(const ElementCurve& row, std::vector<std::string>& warnin
         }
     }
     if (largest > kPi) {
-        warnings.push_back("The design changes by " + Number(largest / (2.0 * kPi)) +
+        // Two decimals: enough to say how far beyond half a period the design goes.
+        warnings.push_back("The design changes by " +
+                           Number(std::round(largest / (2.0 * kPi) * 100.0) / 100.0) +
                            " periods between elements " + Number(static_cast<long long>(worst)) +
                            " and " + Number(static_cast<long long>(worst + 1)) +
                            ", more than half a period: the row cannot follow it there, and that "

@@ -23,6 +23,13 @@ constexpr double kFarPixels = 1e6;
 // A line with more points than this many per pixel column is drawn through each column's
 // first, lowest, highest and last point only, which looks the same and draws fast.
 constexpr double kPointsPerColumn = 4.0;
+// Qt strokes a wide antialiased polyline as one outline, which takes time that grows much
+// faster than its length when the line zig-zags (a far field's fringes): solid lines are drawn
+// in pieces of this many segments, which look the same.
+constexpr qsizetype kSegmentsPerPiece = 16;
+// A pen at most this many pixels wide is drawn as a one-pixel cosmetic line, which the raster
+// engine draws directly: on a screen a line of one point is 1.33 pixels wide.
+constexpr double kHairlinePixels = 1.5;
 
 double Points(const QPainter& painter, double points) {
     const QPaintDevice* device = painter.device();
@@ -374,11 +381,26 @@ QPolygonF Thinned(const QPolygonF& run, double columns) {
 }
 
 QPen SeriesPen(const QPainter& painter, const Series& s) {
-    QPen pen(s.color, Points(painter, s.width));
+    const double width = Points(painter, s.width);
+    QPen pen(s.color, width <= kHairlinePixels ? 1.0 : width);
+    pen.setCosmetic(width <= kHairlinePixels);
     pen.setStyle(s.style);
     pen.setCapStyle(Qt::FlatCap);
     pen.setJoinStyle(Qt::RoundJoin);
     return pen;
+}
+
+// Draws a polyline with the painter's pen, a wide solid one piece by piece (see
+// kSegmentsPerPiece); a dashed one whole, so that its dashes run on across the pieces.
+void DrawPolyline(QPainter& painter, const QPolygonF& line) {
+    const QPen& pen = painter.pen();
+    if (pen.isCosmetic() || pen.style() != Qt::SolidLine || line.size() <= kSegmentsPerPiece + 1) {
+        painter.drawPolyline(line);
+        return;
+    }
+    for (qsizetype start = 0; start + 1 < line.size(); start += kSegmentsPerPiece) {
+        painter.drawPolyline(line.mid(start, kSegmentsPerPiece + 1));
+    }
 }
 
 // Draws the series; false when none had a point to draw.
@@ -410,7 +432,7 @@ bool DrawSeries(QPainter& painter, const Layout& layout, const Chart& chart) {
             if (run.size() == 1) {
                 painter.drawPoint(run[0]);
             } else {
-                painter.drawPolyline(Thinned(run, layout.plot.width()));
+                DrawPolyline(painter, Thinned(run, layout.plot.width()));
             }
         }
     }

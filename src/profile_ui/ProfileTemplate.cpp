@@ -1,6 +1,7 @@
 #include "profile_ui/ProfileTemplate.h"
 
 #include "framework/StringTable.h"
+#include "optics_ui/OpticalCheckPane.h"
 #include "profile/TessaronDoc.h"
 #include "profile_ui/ChildFrame.h"
 #include "profile_ui/TessaronView.h"
@@ -35,6 +36,11 @@ std::unique_ptr<DocTemplate> MakeProfileTemplate() {
             case ID_EDIT_CLEAR_ALL:
                 doc.OnClearData();
                 return true;
+            case ID_OPTICAL_CHECK:
+                if (view != nullptr) {
+                    ShowOpticalCheck(doc, *view);
+                }
+                return view != nullptr;
             default:
                 return false;
             }
@@ -48,6 +54,7 @@ std::unique_ptr<DocTemplate> MakeProfileTemplate() {
                 return CommandState{view != nullptr && view->CanEditData(), false};
             }
             case ID_EDIT_CLEAR_ALL:
+            case ID_OPTICAL_CHECK:
                 return CommandState{true, false};
             default:
                 return std::nullopt;

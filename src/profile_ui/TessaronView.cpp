@@ -176,6 +176,9 @@ const ControlHelp kControlHelp[] = {
     {{IDC_PATH_LABEL, IDC_CORRECTION_PATH}, "The file of the correction table in use."},
     {{IDC_BROWSE},
      "Browse: picks another file for the correction table, which is read and checked at once."},
+    {{IDC_FROM_LIBRARY},
+     "From library: makes the correction table for the profile's wave length from the calibration "
+     "library's records (picked or interpolated) and switches it on."},
     {{IDC_APPLY_FRAME, IDC_APPLY},
      "Apply: checks the parameters and takes them into the profile. A field out of range gets a "
      "message and the keyboard focus."},

@@ -137,8 +137,13 @@ private:
     // millimetre; sized for the printer when a page is drawn.
     QFont m_fontText;
     QFont m_fontData;
-    // During a print run: entry k - 1 is the index of the first value on page k.
+    // During a print run: entry k - 1 is the index of the first value on the k-th page of
+    // values.
     std::vector<int> m_pageStarts;
+    // This run's report has the optical check's page as page 2 (a setting, off by default);
+    // the values' pages then follow it.
+    bool m_checkPage = false;
+    int DataPage(int page) const { return m_checkPage && page > 2 ? page - 1 : page; }
 
     QRadioButton* m_modeDiopters = nullptr;
     QRadioButton* m_modePolynomial = nullptr;

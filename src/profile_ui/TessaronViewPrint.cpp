@@ -1,6 +1,7 @@
 // The printed report of the profile form.
 #include "framework/NumberText.h"
 #include "graphs/GraphicWnd.h"
+#include "optics_ui/ProfileCheck.h"
 #include "profile_ui/TessaronView.h"
 #include "ui/FontCell.h"
 
@@ -91,6 +92,7 @@ std::string CTessaronView::ReportDateLine(const std::tm& local) {
 
 void CTessaronView::OnBeginPrinting(QPainter&, PrintInfo&) {
     m_pageStarts.assign(1, 0);
+    m_checkPage = checkui::ReportHasCheckPage(m_document.Settings());
 }
 
 void CTessaronView::OnEndPrinting(QPainter&, PrintInfo&) {
@@ -102,15 +104,27 @@ void CTessaronView::OnPrepareDC(QPainter&, PrintInfo& info) {
     // A page goes on while values are left for it. Page 1 always prints, so that a profile
     // without values still gives its heading. A page whose predecessor was not laid out in
     // this run has no known start and is not printed.
-    const auto page = static_cast<std::size_t>(info.currentPage);
+    if (m_checkPage && info.currentPage == 2) {
+        info.continuePrinting = m_pageStarts.size() >= 2; // after page 1
+        return;
+    }
+    const auto page = static_cast<std::size_t>(DataPage(info.currentPage));
     const auto values = static_cast<int>(m_document.Phase().size());
     info.continuePrinting =
         page >= 1 && page <= m_pageStarts.size() && (page == 1 || m_pageStarts[page - 1] < values);
 }
 
 void CTessaronView::OnPrint(QPainter& painter, PrintInfo& info) {
+    if (m_checkPage && info.currentPage == 2) {
+        if (info.draw) {
+            checkui::DrawProfileCheckPage(
+                painter, QRectF(0.0, 0.0, info.printableRect.width(), info.printableRect.height()),
+                m_document, m_document.Settings());
+        }
+        return;
+    }
     const PaperUnits units(*painter.device());
-    const int page = info.currentPage;
+    const int page = DataPage(info.currentPage);
     painter.setPen(QPen(Qt::black, 0));
     painter.setFont(FitFontCell(m_fontText, painter.device(), units.HeightToDevice(kTextHeight),
                                 units.WidthToDevice(kTextWidth)));

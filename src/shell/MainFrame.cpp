@@ -193,6 +193,9 @@ void CMainFrame::CreateActions() {
             &QAction::triggered, this, route(ID_EDIT_DATA));
     connect(AddCommand(ID_EDIT_CLEAR_ALL, "Clear all data", {}, "Clear all data\nClear all data"),
             &QAction::triggered, this, route(ID_EDIT_CLEAR_ALL));
+    connect(AddCommand(ID_OPTICAL_CHECK, "&Optical Check...", {},
+                       "Show what the profile's codes do to light\nOptical Check"),
+            &QAction::triggered, this, route(ID_OPTICAL_CHECK));
     const struct {
         int id;
         const char* text;
@@ -334,9 +337,15 @@ std::vector<QMenu*> CMainFrame::BuildMenus(int menuId) {
             menu("&Edit", {ID_EDIT_UNDO, ID_SEPARATOR, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE}));
     }
     menus.push_back(menu("&View", {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR}));
-    menus.push_back(
-        menu("&Tools", {ID_CUSTOMIZE, ID_SEPARATOR, ID_CONTROLLER_CONNECT, ID_CONTROLLER_SEND,
-                        ID_CONTROLLER_RECEIVE, ID_SEPARATOR, ID_TOOLS_CALIBRATION}));
+    if (menuId == IDR_PROFILE_TYPE) {
+        menus.push_back(menu("&Tools", {ID_CUSTOMIZE, ID_SEPARATOR, ID_CONTROLLER_CONNECT,
+                                        ID_CONTROLLER_SEND, ID_CONTROLLER_RECEIVE, ID_SEPARATOR,
+                                        ID_OPTICAL_CHECK, ID_TOOLS_CALIBRATION}));
+    } else {
+        menus.push_back(
+            menu("&Tools", {ID_CUSTOMIZE, ID_SEPARATOR, ID_CONTROLLER_CONNECT, ID_CONTROLLER_SEND,
+                            ID_CONTROLLER_RECEIVE, ID_SEPARATOR, ID_TOOLS_CALIBRATION}));
+    }
     if (document) {
         menus.push_back(menu(
             "&Window", {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE}));
@@ -462,7 +471,8 @@ void CMainFrame::UpdateCommandStates() {
     connectAction->setChecked(!m_bBusy && IsLinkOpen());
 
     // Commands of the active document: what its type's command table says, else unavailable.
-    for (int id : std::initializer_list<int>{ID_CONTROLLER_SEND, ID_EDIT_DATA, ID_EDIT_CLEAR_ALL}) {
+    for (int id : std::initializer_list<int>{ID_CONTROLLER_SEND, ID_EDIT_DATA, ID_EDIT_CLEAR_ALL,
+                                             ID_OPTICAL_CHECK}) {
         const std::optional<CommandState> state =
             type ? type->OnUpdateCommand(*frame, id) : std::nullopt;
         Action(id)->setEnabled(state && state->enabled);
